@@ -1,0 +1,46 @@
+// Following what the host does after a conversion: whether the garment it loads follows
+// the figure the garment was converted for, and later changes of what it follows.
+
+#include "garbwright.h"
+
+#include "dzskeleton.h"
+#include "slotlog.h"
+
+void BMPliantClothing::clothingLoaded(DzSkeleton* clothing)
+{
+    guardedSlot("clothingLoaded", [&] {
+        if (!clothing) {
+            trace("Ignoring a load notice that names no skeleton");
+            return;
+        }
+        trace("New item loaded: ", clothing->getName());
+        if (!m_currentFigure)
+            return;
+
+        trace("Currently selected figure: ", m_currentFigure->getName());
+        trace("Clothing: ", clothing->getName());
+        trace("Conforming clothing to currently selected figure");
+        if (clothing->getFollowTarget() == m_currentFigure.data())
+            trace("Clothing is conformed");
+        else
+            trace("Clothing is NOT conformed");
+
+        trace("Forgetting current figure");
+        m_currentFigure = nullptr;
+    });
+}
+
+void BMPliantClothing::clothingConformTargetChanged(DzSkeleton* clothing)
+{
+    guardedSlot("clothingConformTargetChanged", [&] {
+        if (!clothing) {
+            trace("Ignoring a follow-target notice that names no skeleton");
+            return;
+        }
+        trace("Clothing " + clothing->getName().toStdString() + " follow target changed");
+        if (const DzSkeleton* target = clothing->getFollowTarget())
+            trace("Clothing conform target changed to: ", target->getName());
+        else
+            trace("Clothing conform target REMOVED");
+    });
+}

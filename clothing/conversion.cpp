@@ -1,0 +1,89 @@
+// Converting a garment for the selected figure and having the host load the result.
+
+#include "garbwright.h"
+
+#include "conversionreply.h"
+#include "dzapp.h"
+#include "dzcontentfolder.h"
+#include "dzcontentmgr.h"
+#include "dzskeleton.h"
+#include "garbwrightconstants.h"
+#include "messages.h"
+#include "protocol.h"
+#include "slotlog.h"
+#include "socketclient.h"
+
+void BMPliantClothing::processPliantClothing(QString vendor, QString clothing, QString scriptPath)
+{
+    guardedSlot("processPliantClothing", [&] {
+        trace("Processing Pliant Clothing");
+
+        trace(" - Checking if server is running");
+        startServer();
+        if (!isServerRunning())
+            return;
+
+        trace(" - Getting figure geom path");
+        const QString geomPath = figureGeomPath();
+        trace(" - Geom path: ", geomPath);
+        if (geomPath.isEmpty())
+            return;
+
+        trace(" - Assembling message");
+        const QString field(QLatin1Char(Protocol::fieldTerminator));
+        const QString message = geomPath + field + vendor + field + clothing + field + scriptPath
+            + field + QLatin1Char(Protocol::requestTerminator);
+        trace(" - Message: ", message);
+
+        std::string relativePath;
+        try {
+            trace(" - Connecting to server");
+            SocketClient client(serverHost, Protocol::serverPort);
+
+            trace(" - Converting message");
+            const std::string request = message.toStdString();
+
+            trace(" - Sending conversion message");
+            relativePath = cleanConversionReply(client.request(request));
+
+            trace(" - Converted cr2 file: ", relativePath);
+        } catch (...) {
+            displayError(Messages::processingFailed(), false);
+            return;
+        }
+
+        if (isErrorReply(relativePath))
+            return;
+        const std::string refusal = refusalReason(relativePath);
+        if (!refusal.empty()) {
+            trace(" - Refusing the converted cr2 file: ", refusal);
+            displayError(Messages::processingFailed(), false);
+            return;
+        }
+
+        trace(" - Determining current runtime directory");
+        DzContentMgr* contentMgr = dzApp->getContentMgr();
+        const DzContentFolder* folder = contentMgr->findBaseDirectory(scriptPath, true);
+        if (!folder) {
+            displayError(Messages::scriptOutsideContent(scriptPath), false);
+            return;
+        }
+        const QString runtime = folder->getName();
+        trace(" - Current runtime: ", runtime);
+
+        trace(" - Relative cr2 path: ", relativePath);
+        const QString cr2Path =
+            contentMgr->getAbsolutePath(QString::fromStdString(relativePath), true, runtime);
+        trace(" - Cr2 path: ", cr2Path);
+
+        // Remembered before the host opens the file, so that it is in place when the host
+        // reports the loaded garment.
+        trace(" - Remembering current figure");
+        m_currentFigure = getSelectedFigure();
+
+        trace(" - Loading clothing");
+        contentMgr->openFile(cr2Path, true);
+
+        trace("Done processing clothing");
+    });
+}

@@ -1,0 +1,73 @@
+#include "garbwright.h"
+
+#include "confirmdialog.h"
+#include "dzapplogger.h"
+#include "dzscene.h"
+#include "messages.h"
+#include "slotlog.h"
+
+#include <QLabel>
+
+#include <memory>
+
+namespace {
+
+// The host-log sink is installed by the first object built in the process and stays, owned
+// by the root logger, until the module is unloaded.
+bool s_loggerSetUp = false;
+
+void setUpLogging()
+{
+    if (!s_loggerSetUp) {
+        auto sink = std::make_shared<DzAppLogger>(Orv::Logging::Debug);
+        Orv::Logging::rootLogger.add(sink);
+        trace("dzApp logger setup");
+        s_loggerSetUp = true;
+    }
+}
+
+} // namespace
+
+BMPliantClothing::BMPliantClothing()
+{
+    setUpLogging();
+
+    trace("Connecting dzScene::skeletonLoaded() signal to this::clothingLoaded() slot");
+    if (dzScene) {
+        connect(dzScene, &DzScene::skeletonAdded, this, &BMPliantClothing::clothingLoaded,
+                Qt::UniqueConnection);
+    }
+
+    trace("Pliant clothing plugin initialized");
+}
+
+BMPliantClothing::~BMPliantClothing() = default;
+
+int BMPliantClothing::displayError(QString msg, bool needsConfirmation)
+{
+    return guardedSlot("displayError", 0, [&] {
+        std::shared_ptr<ConfirmDialog> dialog(new ConfirmDialog(nullptr, Messages::errorDialogName()));
+        dialog->setModal(true);
+
+        std::shared_ptr<QLabel> label(new QLabel(dialog.get()));
+        label->setWordWrap(true);
+        label->setTextFormat(Qt::RichText);
+        label->setText(msg);
+        label->setOpenExternalLinks(true);
+
+        dialog->showCancelButton(needsConfirmation);
+        dialog->showHelpButton(false);
+        dialog->setAcceptButtonText(Messages::errorDialogAccept());
+        dialog->addWidget(label.get(), 0, Qt::Alignment());
+
+        Orv::Logging::log(Orv::Logging::Error, msg.toStdString());
+        dialog->exec();
+        const int result = dialog->confirmed() ? 1 : 0;
+
+        // The label is the dialog's child: it goes first, so that the dialog does not
+        // delete it under its owner.
+        label.reset();
+        dialog.reset();
+        return result;
+    });
+}

@@ -1,0 +1,32 @@
+#ifndef GARBWRIGHT_MESSAGES_H
+#define GARBWRIGHT_MESSAGES_H
+
+#include <QString>
+
+// Everything the user may be shown. The error texts are rich text.
+namespace Messages {
+
+// Caption of the error dialog and the text of its accept button.
+QString errorDialogName();
+QString errorDialogAccept();
+
+QString processingFailed();
+QString tooManyNodesSelected();
+QString noFigureSelected();
+QString notAFigure();
+QString couldNotStopServer();
+QString serverCommunicationFailed();
+QString serverNotFound(const QString& updaterLocation);
+QString installDirNotFound(const QString& homepage);
+QString scriptOutsideContent(const QString& scriptPath);
+
+} // namespace Messages
+
+// Where the companion application keeps its settings.
+namespace CompanionSettings {
+QString organisation();
+QString application();
+QString installDirKey();
+} // namespace CompanionSettings
+
+#endif

@@ -1,0 +1,31 @@
+# Per-target settings shared by every target of the project; nothing here is set
+# directory-wide.
+
+option(GARBWRIGHT_WERROR "Treat compiler warnings as errors" OFF)
+option(GARBWRIGHT_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+
+# C++17, warnings on, and the sanitizers when asked for.
+function(garbwright_target_defaults target)
+  target_compile_features(${target} PRIVATE cxx_std_17)
+  set_target_properties(${target} PROPERTIES CXX_EXTENSIONS OFF)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow
+                                           -Woverloaded-virtual -Wcast-qual)
+  if(GARBWRIGHT_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
+  if(GARBWRIGHT_SANITIZE)
+    target_compile_options(${target} PRIVATE -fsanitize=address,undefined -fno-omit-frame-pointer
+                                             -fno-sanitize-recover=undefined)
+    target_link_options(${target} PRIVATE -fsanitize=address,undefined)
+  endif()
+endfunction()
+
+# Code that ends up inside the plug-in module: position independent, and hidden so that
+# the module's dynamic symbol table carries nothing but its two exports.
+function(garbwright_module_code target)
+  garbwright_target_defaults(${target})
+  set_target_properties(${target} PROPERTIES
+    POSITION_INDEPENDENT_CODE ON
+    CXX_VISIBILITY_PRESET hidden
+    VISIBILITY_INLINES_HIDDEN ON)
+endfunction()

@@ -1,0 +1,80 @@
+#include "dzapp.h"
+
+#include "dzcontentmgr.h"
+
+#include <QMutexLocker>
+
+DzApp* dzApp = nullptr;
+
+DzApp::DzApp(QObject* parent) : QObject(parent), m_contentMgr(new DzContentMgr(this)) {}
+
+DzApp::~DzApp() = default;
+
+void DzApp::setLogWriter(LineWriter writer)
+{
+    QMutexLocker lock(&m_mutex);
+    m_logWriter = std::move(writer);
+}
+
+void DzApp::log(const QString& text)
+{
+    QMutexLocker lock(&m_mutex);
+    m_lines.append(text);
+    if (m_logWriter)
+        m_logWriter(text);
+}
+
+QStringList DzApp::logLines() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_lines;
+}
+
+void DzApp::clearLog()
+{
+    QMutexLocker lock(&m_mutex);
+    m_lines.clear();
+}
+
+DzApp::DialogMode DzApp::dialogMode() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_dialogMode;
+}
+
+void DzApp::setDialogMode(DialogMode mode)
+{
+    QMutexLocker lock(&m_mutex);
+    m_dialogMode = mode;
+}
+
+void DzApp::setDialogWriter(LineWriter writer)
+{
+    QMutexLocker lock(&m_mutex);
+    m_dialogWriter = std::move(writer);
+}
+
+void DzApp::reportDialog(const DzDialogRecord& record)
+{
+    QMutexLocker lock(&m_mutex);
+    m_dialogs.append(record);
+    if (m_dialogWriter && m_dialogMode != InteractiveDialogs)
+        m_dialogWriter(QStringLiteral("[dialog] %1: %2").arg(record.title, record.text));
+}
+
+QList<DzDialogRecord> DzApp::dialogRecords() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_dialogs;
+}
+
+void DzApp::clearDialogRecords()
+{
+    QMutexLocker lock(&m_mutex);
+    m_dialogs.clear();
+}
+
+DzContentMgr* DzApp::getContentMgr() const
+{
+    return m_contentMgr;
+}

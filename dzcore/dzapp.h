@@ -1,0 +1,75 @@
+#ifndef DZAPP_H
+#define DZAPP_H
+
+#include "dzcoreexport.h"
+
+#include <QList>
+#include <QMutex>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class DzContentMgr;
+
+// What the host saw of one modal dialog: enough to print it in a batch run and for tests
+// to check what the user would have been shown.
+struct DZCORE_EXPORT DzDialogRecord {
+    QString title;
+    QString text;      // the content as plain text, whitespace folded
+    QString richText;  // the content as given (labels' texts, joined by line feeds)
+    QString acceptText;
+    bool acceptShown = false;
+    bool cancelShown = false;
+    bool helpShown = false;
+    bool accepted = false;
+};
+
+// The application object: the host log, the content manager, and how modal dialogs are
+// answered.
+class DZCORE_EXPORT DzApp : public QObject {
+    Q_OBJECT
+public:
+    enum DialogMode {
+        InteractiveDialogs, // shown to the user
+        AcceptDialogs,      // answered at once with the accept button
+        RejectDialogs       // answered at once with the cancel button
+    };
+
+    using LineWriter = std::function<void(const QString&)>;
+
+    explicit DzApp(QObject* parent = nullptr);
+    ~DzApp() override;
+
+    // Each log line is kept and handed to the writer (none by default). Thread safe.
+    void setLogWriter(LineWriter writer);
+    QStringList logLines() const;
+    void clearLog();
+
+    DialogMode dialogMode() const;
+    void setDialogMode(DialogMode mode);
+    // Receives "[dialog] <title>: <text>" for each dialog answered without a user.
+    void setDialogWriter(LineWriter writer);
+    // Called by the dialog class whenever a dialog has run.
+    void reportDialog(const DzDialogRecord& record);
+    QList<DzDialogRecord> dialogRecords() const;
+    void clearDialogRecords();
+
+public slots:
+    void log(const QString& text);
+    DzContentMgr* getContentMgr() const;
+
+private:
+    mutable QMutex m_mutex;
+    QStringList m_lines;
+    LineWriter m_logWriter;
+    LineWriter m_dialogWriter;
+    QList<DzDialogRecord> m_dialogs;
+    DialogMode m_dialogMode = InteractiveDialogs;
+    DzContentMgr* m_contentMgr;
+};
+
+DZCORE_EXPORT extern DzApp* dzApp;
+
+#endif

@@ -1,0 +1,59 @@
+#ifndef DZBASICDIALOG_H
+#define DZBASICDIALOG_H
+
+#include "dzcoreexport.h"
+
+#include <QDialog>
+#include <QString>
+
+class QBoxLayout;
+class QHBoxLayout;
+class QLayout;
+class QPushButton;
+class QVBoxLayout;
+struct DzDialogRecord;
+
+// The host's standard dialog: a content area above a row of buttons (help on the left;
+// accept and cancel on the right). Pressing accept runs apply() and then closes the dialog,
+// so apply() is where a subclass takes the user's confirmation.
+class DZCORE_EXPORT DzBasicDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit DzBasicDialog(QWidget* parent = nullptr, const QString& name = QString());
+    ~DzBasicDialog() override;
+
+    virtual void addLayout(QLayout* layout, int stretch = 0);
+    virtual void addWidget(QWidget* widget, int stretch = 0, Qt::Alignment alignment = Qt::Alignment());
+    virtual void addStretch(int stretch = 0);
+    virtual void addSpacing(int size);
+    // Adds a button to the button row, left of the accept button.
+    virtual void addButton(QPushButton* button);
+
+    void showCancelButton(bool onOff);
+    void showHelpButton(bool onOff);
+    void showAcceptButton(bool onOff);
+    void setAcceptButtonText(const QString& text);
+
+    // Runs the dialog the way the application is set to answer dialogs: shown to the user,
+    // or answered at once (see DzApp::DialogMode). Every run is reported to the application.
+    int exec() override;
+
+    // What the dialog would show: title, content as text, and its buttons.
+    DzDialogRecord describe() const;
+
+protected slots:
+    virtual void apply();
+    virtual void whatsThis();
+
+protected:
+    void accept() override;
+
+private:
+    QVBoxLayout* m_content;
+    QPushButton* m_helpButton;
+    QPushButton* m_acceptButton;
+    QPushButton* m_cancelButton;
+    QHBoxLayout* m_buttonRow;
+};
+
+#endif

@@ -1,0 +1,215 @@
+#include "dzcontentmgr.h"
+
+#include "dzapp.h"
+#include "dzcontentfolder.h"
+#include "dzscene.h"
+#include "dzskeleton.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+namespace {
+
+// Content paths may use either separator between components.
+QString normalised(const QString& path)
+{
+    QString result = path;
+    result.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return QDir::cleanPath(result);
+}
+
+bool isAbsoluteAnywhere(const QString& path)
+{
+    static const QRegularExpression drive(QStringLiteral("^[A-Za-z]:"));
+    return path.startsWith(QLatin1Char('/')) || path.startsWith(QLatin1Char('\\'))
+        || drive.match(path).hasMatch();
+}
+
+bool isInside(const QString& path, const QString& folder)
+{
+    return path == folder || path.startsWith(folder + QLatin1Char('/'));
+}
+
+void hostLog(const QString& text)
+{
+    if (dzApp)
+        dzApp->log(text);
+}
+
+// A Poser character file is a tree of blocks: a keyword line, then "{" ... "}" on lines of
+// their own. The loaded figure's name is the first "name" line of the top-level "figure"
+// block. Returns false when the text is not such a file; name stays empty when the file
+// names no figure.
+bool readCharacterFile(const QString& text, QString* name)
+{
+    const QStringList lines = text.split(QLatin1Char('\n'));
+    int depth = 0;
+    bool sawRoot = false;
+    bool figureNext = false;
+    int figureDepth = -1;
+    for (const QString& raw : lines) {
+        const QString line = raw.trimmed();
+        if (line.isEmpty())
+            continue;
+        if (!sawRoot) {
+            if (line != QLatin1String("{"))
+                return false;
+            sawRoot = true;
+            depth = 1;
+            continue;
+        }
+        if (depth == 0)
+            return false; // text after the closing brace of the file
+        if (line == QLatin1String("{")) {
+            ++depth;
+            if (figureNext)
+                figureDepth = depth;
+            figureNext = false;
+        } else if (line == QLatin1String("}")) {
+            if (depth == figureDepth)
+                figureDepth = -1;
+            --depth;
+        } else {
+            figureNext = depth == 1 && line == QLatin1String("figure");
+            if (depth == figureDepth && name->isEmpty() && line.startsWith(QLatin1String("name ")))
+                *name = line.mid(5).trimmed();
+        }
+    }
+    return sawRoot && depth == 0;
+}
+
+// The figure that loaded clothing is fitted to: the one selected figure, if any.
+DzSkeleton* selectedFigure()
+{
+    const QObjectList selected = dzScene->getSelectedNodeList();
+    return selected.size() == 1 ? qobject_cast<DzSkeleton*>(selected.first()) : nullptr;
+}
+
+} // namespace
+
+DzContentMgr::DzContentMgr(QObject* parent) : QObject(parent) {}
+
+DzContentMgr::~DzContentMgr() = default;
+
+bool DzContentMgr::addContentDirectory(const QString& path)
+{
+    return addFolder(path, false);
+}
+
+bool DzContentMgr::addImportDirectory(const QString& path)
+{
+    return addFolder(path, true);
+}
+
+bool DzContentMgr::addFolder(const QString& path, bool isImport)
+{
+    const QFileInfo info(path);
+    if (!info.isDir())
+        return false;
+    const QString fullPath = normalised(info.absoluteFilePath());
+    for (const DzContentFolder* folder : m_folders) {
+        if (folder->getFullPath() == fullPath)
+            return false;
+    }
+    m_folders.append(new DzContentFolder(fullPath, isImport, this));
+    return true;
+}
+
+int DzContentMgr::getNumContentDirectories() const
+{
+    return searchFolders(false).size();
+}
+
+DzContentFolder* DzContentMgr::getContentDirectory(int index) const
+{
+    const QList<DzContentFolder*> folders = searchFolders(false);
+    return index >= 0 && index < folders.size() ? folders.at(index) : nullptr;
+}
+
+QList<DzContentFolder*> DzContentMgr::searchFolders(bool useImportFolders) const
+{
+    QList<DzContentFolder*> folders;
+    for (DzContentFolder* folder : m_folders) {
+        if (useImportFolders || !folder->isImportFolder())
+            folders.append(folder);
+    }
+    return folders;
+}
+
+DzContentFolder* DzContentMgr::findBaseDirectory(const QString& path, bool useImportFolders) const
+{
+    const QString target = normalised(path);
+    if (!isAbsoluteAnywhere(target))
+        return nullptr;
+    DzContentFolder* best = nullptr;
+    for (DzContentFolder* folder : searchFolders(useImportFolders)) {
+        if (isInside(target, folder->getFullPath())
+            && (!best || folder->getFullPath().size() > best->getFullPath().size()))
+            best = folder;
+    }
+    return best;
+}
+
+QString DzContentMgr::getAbsolutePath(const QString& relativePath, bool useImportFolders,
+                                      const QString& preferredPath) const
+{
+    if (relativePath.isEmpty() || isAbsoluteAnywhere(relativePath))
+        return QString();
+    const QString relative = normalised(relativePath);
+    const QString preferred = preferredPath.isEmpty() ? QString() : normalised(preferredPath);
+
+    QList<DzContentFolder*> order = searchFolders(useImportFolders);
+    for (int i = 0; i < order.size(); ++i) {
+        if (!preferred.isEmpty()
+            && (order.at(i)->getFullPath() == preferred || order.at(i)->getName() == preferredPath)) {
+            order.move(i, 0);
+            break;
+        }
+    }
+    for (const DzContentFolder* folder : order) {
+        const QString base = folder->getFullPath();
+        const QString candidate = QDir::cleanPath(base + QLatin1Char('/') + relative);
+        if (candidate != base && isInside(candidate, base) && QFileInfo(candidate).isFile())
+            return candidate;
+    }
+    return QString();
+}
+
+bool DzContentMgr::openFile(const QString& path, bool merge)
+{
+    if (!dzScene) {
+        hostLog(QStringLiteral("Cannot open \"%1\": there is no scene").arg(path));
+        return false;
+    }
+    const QFileInfo info(path);
+    if (info.suffix().compare(QLatin1String("cr2"), Qt::CaseInsensitive) != 0) {
+        hostLog(QStringLiteral("Cannot open \"%1\": not a character file (.cr2)").arg(path));
+        return false;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        hostLog(QStringLiteral("Cannot open \"%1\": %2").arg(path, file.errorString()));
+        return false;
+    }
+    QString name;
+    if (!readCharacterFile(QString::fromUtf8(file.readAll()), &name)) {
+        hostLog(QStringLiteral("Cannot open \"%1\": the file is not a character file").arg(path));
+        return false;
+    }
+    if (name.isEmpty())
+        name = info.completeBaseName();
+
+    if (!merge)
+        dzScene->clear();
+    auto* skeleton = new DzSkeleton(name);
+    // Merged clothing is fitted to the figure the user has selected.
+    if (merge) {
+        if (DzSkeleton* figure = selectedFigure())
+            skeleton->setFollowTarget(figure);
+    }
+    hostLog(QStringLiteral("Loaded \"%1\" from \"%2\"").arg(name, path));
+    dzScene->addNode(skeleton);
+    return true;
+}

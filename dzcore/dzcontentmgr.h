@@ -1,0 +1,47 @@
+#ifndef DZCONTENTMGR_H
+#define DZCONTENTMGR_H
+
+#include "dzcoreexport.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+
+class DzContentFolder;
+
+// The content directories, the lookup of files relative to them, and the opening of
+// content files into the scene.
+class DZCORE_EXPORT DzContentMgr : public QObject {
+    Q_OBJECT
+public:
+    explicit DzContentMgr(QObject* parent = nullptr);
+    ~DzContentMgr() override;
+
+public slots:
+    // False when the directory does not exist or is already known.
+    bool addContentDirectory(const QString& path);
+    bool addImportDirectory(const QString& path);
+    int getNumContentDirectories() const;
+    DzContentFolder* getContentDirectory(int index) const;
+
+    // The content folder that holds the path (the deepest one), or null.
+    DzContentFolder* findBaseDirectory(const QString& path, bool useImportFolders) const;
+    // The absolute path of an existing file given relative to a content directory ('\' or
+    // '/' between components). The folder named by preferredPath (its name or path) is
+    // tried first, then the others in order. Empty when nothing is found, and for a path
+    // that is absolute or climbs out of its folder.
+    QString getAbsolutePath(const QString& relativePath, bool useImportFolders,
+                            const QString& preferredPath = QString()) const;
+    // Opens a Poser character file (.cr2) into the scene: the loaded figure becomes a new
+    // skeleton, which follows the selected figure when merging. False, with the reason in
+    // the host log, when the file is missing or not understood.
+    bool openFile(const QString& path, bool merge);
+
+private:
+    bool addFolder(const QString& path, bool isImport);
+    QList<DzContentFolder*> searchFolders(bool useImportFolders) const;
+
+    QList<DzContentFolder*> m_folders;
+};
+
+#endif

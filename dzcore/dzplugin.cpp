@@ -1,0 +1,67 @@
+#include "dzplugin.h"
+
+DzPlugin::DzPlugin(const QString& name, const QString& author, const QString& description,
+                   int major, int minor, int revision, int build)
+    : m_name(name), m_author(author), m_description(description)
+{
+    setVersion(major, minor, revision, build);
+}
+
+DzPlugin::~DzPlugin() = default;
+
+QString DzPlugin::getName() const
+{
+    return m_name;
+}
+
+QString DzPlugin::getAuthor() const
+{
+    return m_author;
+}
+
+QString DzPlugin::getDescription() const
+{
+    return m_description;
+}
+
+DzVersion DzPlugin::getVersion() const
+{
+    return m_version;
+}
+
+QString DzPlugin::getVersionString() const
+{
+    return m_version.toString();
+}
+
+void DzPlugin::addClassFactory(DzClassFactory* factory)
+{
+    if (factory && !m_factories.contains(factory))
+        m_factories.append(factory);
+}
+
+int DzPlugin::getNumClassFactories() const
+{
+    return m_factories.size();
+}
+
+DzClassFactory* DzPlugin::getClassFactory(int index) const
+{
+    return index >= 0 && index < m_factories.size() ? m_factories.at(index) : nullptr;
+}
+
+void DzPlugin::setAuthor(const QString& author)
+{
+    m_author = author;
+}
+
+void DzPlugin::setDescription(const QString& description)
+{
+    m_description = description;
+}
+
+void DzPlugin::setVersion(int major, int minor, int revision, int build)
+{
+    m_version = DzVersion(static_cast<unsigned short>(major), static_cast<unsigned short>(minor),
+                          static_cast<unsigned short>(revision), static_cast<unsigned short>(build));
+}

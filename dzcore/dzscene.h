@@ -1,0 +1,48 @@
+#ifndef DZSCENE_H
+#define DZSCENE_H
+
+#include "dzcoreexport.h"
+
+#include <QList>
+#include <QObject>
+#include <QObjectList>
+#include <QString>
+
+class DzNode;
+class DzSkeleton;
+
+// The scene: the nodes in it, in the order they were added, and which of them are selected.
+// The scene owns its nodes; deleting a node (by whoever) takes it out of the scene.
+class DZCORE_EXPORT DzScene : public QObject {
+    Q_OBJECT
+public:
+    explicit DzScene(QObject* parent = nullptr);
+    ~DzScene() override;
+
+    // Takes ownership. Emits nodeAdded, and skeletonAdded for a figure.
+    void addNode(DzNode* node);
+    // Deletes every node.
+    void clear();
+
+public slots:
+    DzNode* findNode(const QString& name) const;
+    int getNumNodes() const;
+    DzNode* getNode(int index) const;
+    int getNumSelectedNodes() const;
+    QObjectList getSelectedNodeList() const;
+    void selectAllNodes(bool onOff);
+
+signals:
+    void nodeAdded(DzNode* node);
+    void skeletonAdded(DzSkeleton* skeleton);
+    void nodeSelectionListChanged();
+
+private:
+    void forget(QObject* node);
+
+    QList<DzNode*> m_nodes;
+};
+
+DZCORE_EXPORT extern DzScene* dzScene;
+
+#endif

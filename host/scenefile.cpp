@@ -1,0 +1,133 @@
+#include "scenefile.h"
+
+#include "dzscene.h"
+#include "dzskeleton.h"
+
+#include <QFile>
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+struct NodeSpec {
+    QString name;
+    QString kind;
+    bool selected = false;
+    QString follows;
+};
+
+bool fail(QString* error, const QString& reason)
+{
+    if (error)
+        *error = reason;
+    return false;
+}
+
+std::unique_ptr<DzNode> makeNode(const QString& kind, const QString& name)
+{
+    if (kind == QLatin1String("figure"))
+        return std::make_unique<DzSkeleton>(name);
+    if (kind == QLatin1String("prop"))
+        return std::make_unique<DzNode>(name);
+    if (kind == QLatin1String("light"))
+        return std::make_unique<DzLight>(name);
+    if (kind == QLatin1String("camera"))
+        return std::make_unique<DzCamera>(name);
+    return nullptr;
+}
+
+bool readNodes(const QJsonDocument& document, std::vector<NodeSpec>* nodes, QString* error)
+{
+    if (!document.isObject() || !document.object().value(QLatin1String("nodes")).isArray())
+        return fail(error, QStringLiteral("expected an object with a \"nodes\" array"));
+    const QJsonArray array = document.object().value(QLatin1String("nodes")).toArray();
+    QHash<QString, QString> kinds;
+    for (int i = 0; i < array.size(); ++i) {
+        const QString where = QStringLiteral("node %1").arg(i + 1);
+        if (!array.at(i).isObject())
+            return fail(error, where + QStringLiteral(": expected an object"));
+        const QJsonObject object = array.at(i).toObject();
+        NodeSpec spec;
+        const QJsonValue name = object.value(QLatin1String("name"));
+        if (!name.isString() || name.toString().isEmpty())
+            return fail(error, where + QStringLiteral(": \"name\" must be a non-empty text"));
+        spec.name = name.toString();
+        if (kinds.contains(spec.name))
+            return fail(error, where + QStringLiteral(": the name \"%1\" is used twice").arg(spec.name));
+        const QJsonValue kind = object.value(QLatin1String("kind"));
+        spec.kind = kind.isUndefined() ? QStringLiteral("prop") : kind.toString();
+        if (!makeNode(spec.kind, QString()))
+            return fail(error, where + QStringLiteral(": unknown kind (use figure, prop, light or camera)"));
+        const QJsonValue selected = object.value(QLatin1String("selected"));
+        if (!selected.isUndefined() && !selected.isBool())
+            return fail(error, where + QStringLiteral(": \"selected\" must be true or false"));
+        spec.selected = selected.toBool(false);
+        const QJsonValue follows = object.value(QLatin1String("follows"));
+        if (!follows.isUndefined() && !follows.isString())
+            return fail(error, where + QStringLiteral(": \"follows\" must be a figure's name"));
+        spec.follows = follows.toString();
+        if (!spec.follows.isEmpty() && spec.kind != QLatin1String("figure"))
+            return fail(error, where + QStringLiteral(": only a figure can follow another"));
+        kinds.insert(spec.name, spec.kind);
+        nodes->push_back(spec);
+    }
+    for (const NodeSpec& spec : *nodes) {
+        if (spec.follows.isEmpty())
+            continue;
+        if (kinds.value(spec.follows) != QLatin1String("figure") || spec.follows == spec.name)
+            return fail(error, QStringLiteral("node \"%1\" follows \"%2\", which is not another figure")
+                                   .arg(spec.name, spec.follows));
+    }
+    return true;
+}
+
+} // namespace
+
+bool loadSceneJson(const QByteArray& json, DzScene* scene, QString* error)
+{
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
+    if (document.isNull())
+        return fail(error, QStringLiteral("not valid JSON (%1 at offset %2)")
+                               .arg(parseError.errorString()).arg(parseError.offset));
+    std::vector<NodeSpec> specs;
+    if (!readNodes(document, &specs, error))
+        return false;
+
+    QHash<QString, DzNode*> made;
+    for (const NodeSpec& spec : specs) {
+        std::unique_ptr<DzNode> node = makeNode(spec.kind, spec.name);
+        node->select(spec.selected);
+        made.insert(spec.name, node.get());
+        scene->addNode(node.release());
+    }
+    for (const NodeSpec& spec : specs) {
+        if (!spec.follows.isEmpty()) {
+            qobject_cast<DzSkeleton*>(made.value(spec.name))
+                ->setFollowTarget(qobject_cast<DzSkeleton*>(made.value(spec.follows)));
+        }
+    }
+    return true;
+}
+
+bool loadSceneFile(const QString& fileName, DzScene* scene, QString* error)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(error, QStringLiteral("%1: %2").arg(fileName, file.errorString()));
+    // A scene description is small; anything far larger is not one.
+    constexpr qint64 maxSceneBytes = 16 * 1024 * 1024;
+    if (file.size() > maxSceneBytes)
+        return fail(error, QStringLiteral("%1: too large for a scene description").arg(fileName));
+    if (!loadSceneJson(file.readAll(), scene, error)) {
+        if (error)
+            *error = fileName + QStringLiteral(": ") + *error;
+        return false;
+    }
+    return true;
+}

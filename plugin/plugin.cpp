@@ -1,0 +1,18 @@
+// What the host learns of this module when it loads it: the plug-in definition and the
+// factory of the one scriptable class, followed by the module's constants. The static
+// objects below are built in the order written and destroyed in reverse at unload.
+
+#include "dzplugin.h"
+#include "garbwright.h"
+#include "garbwrightconstants.h"
+
+DZ_PLUGIN_DEFINITION("Pliant Clothing");
+DZ_PLUGIN_AUTHOR("Brackenmoor");
+DZ_PLUGIN_VERSION(1, 0, 0, 0);
+DZ_PLUGIN_DESCRIPTION("This plugin allows DAZ Studio users to use Pliant Clothing");
+DZ_PLUGIN_CLASS_GUID(BMPliantClothing, 78494DDE-5300-4CC9-A1D1-001ECDE80AA3);
+
+const std::string serverHost = "localhost";
+const QString serverExeName = QStringLiteral("Garbwright Server.exe");
+const QString updaterExeName = QStringLiteral("TF Updater.exe");
+const QString homepageUrl = QStringLiteral("https://tailorforge.brackenmoor.com/");

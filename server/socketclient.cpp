@@ -1,0 +1,182 @@
+#include "socketclient.h"
+
+#include "orvlogging.h"
+#include "orvstrings.h"
+
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/read.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <boost/asio/write.hpp>
+#include <boost/system/error_code.hpp>
+#include <boost/system/system_error.hpp>
+
+#include <array>
+#include <utility>
+
+namespace {
+
+using boost::asio::ip::tcp;
+using boost::system::error_code;
+using boost::system::system_error;
+
+// The reply is read in blocks of this size; each block costs two trace lines.
+constexpr std::size_t readBlockBytes = 4096;
+
+void trace(std::string message)
+{
+    Orv::Logging::log(Orv::Logging::Debug, std::move(message));
+}
+
+// How one asynchronous step ended.
+struct Outcome
+{
+    bool done = false;
+    error_code error;
+    std::size_t bytes = 0;
+};
+
+// A completion handler for a transfer that fills in `outcome`.
+auto recorder(Outcome& outcome)
+{
+    return [&outcome](const error_code& error, std::size_t bytes) {
+        outcome.error = error;
+        outcome.bytes = bytes;
+        outcome.done = true;
+    };
+}
+
+// The connection, sending and reading of one request, all held to one deadline.
+//
+// Every step is started asynchronously and the context is run one handler at a time until
+// the step completes. The deadline timer is pending throughout; when it fires it closes
+// the socket, which aborts whatever step is in flight, and that step then reports the
+// time-out. A blocking read would wait for good on a server that accepts and never
+// closes, or that trickles bytes without end.
+class BoundedExchange
+{
+public:
+    explicit BoundedExchange(std::chrono::milliseconds bound)
+        : m_socket(m_context)
+        , m_deadline(m_context, bound)
+    {
+        m_deadline.async_wait([this](const error_code& error) {
+            if (error == boost::asio::error::operation_aborted)
+                return;
+            m_expired = true;
+            error_code ignored;
+            m_socket.close(ignored);
+        });
+    }
+
+    void connect(const tcp::endpoint& endpoint)
+    {
+        Outcome outcome;
+        m_socket.async_connect(endpoint, [&outcome](const error_code& error) {
+            outcome.error = error;
+            outcome.done = true;
+        });
+        complete(outcome);
+        if (outcome.error)
+            throw system_error(outcome.error, "connect");
+    }
+
+    void send(const std::string& message)
+    {
+        Outcome outcome;
+        boost::asio::async_write(m_socket, boost::asio::buffer(message),
+                                 boost::asio::transfer_all(), recorder(outcome));
+        complete(outcome);
+        if (outcome.error)
+            throw system_error(outcome.error, "write");
+    }
+
+    // Appends to `reply` every byte until the peer ends the stream or the connection
+    // fails; which error ended it is not examined.
+    void receive(std::string& reply, std::size_t maxReplyBytes)
+    {
+        std::array<char, readBlockBytes> block;
+        for (;;) {
+            Outcome outcome;
+            boost::asio::async_read(m_socket, boost::asio::buffer(block),
+                                    boost::asio::transfer_all(), recorder(outcome));
+            complete(outcome);
+            trace(" - Read " + Orv::toText(outcome.bytes) + " bytes");
+            if (outcome.bytes > maxReplyBytes - reply.size()) {
+                // No reply in use comes near the cap; a peer that sends more is
+                // misbehaving and must not make the host hold its stream in memory.
+                error_code ignored;
+                m_socket.close(ignored);
+                throw system_error(
+                    boost::system::errc::make_error_code(boost::system::errc::message_size),
+                    "reply larger than " + Orv::toText(maxReplyBytes) + " bytes");
+            }
+            trace(" - Appending new bytes to response");
+            reply.append(block.data(), outcome.bytes);
+            if (outcome.error)
+                return;
+        }
+    }
+
+private:
+    // Runs handlers until the step in flight has completed. The step and the deadline are
+    // both pending, so the context never runs out of work before one of them finishes.
+    void complete(const Outcome& outcome)
+    {
+        while (!outcome.done && m_context.run_one() > 0) {
+        }
+        if (m_expired || !outcome.done)
+            throw system_error(boost::asio::error::timed_out, "request");
+    }
+
+    // Declared first so that it outlives the objects that use it.
+    boost::asio::io_context m_context;
+    tcp::socket m_socket;
+    boost::asio::steady_timer m_deadline;
+    bool m_expired = false;
+};
+
+} // namespace
+
+SocketClient::SocketClient(std::string host, unsigned int port,
+                           std::chrono::milliseconds timeout, std::size_t maxReplyBytes)
+    : m_host(std::move(host))
+    , m_port(Orv::toText(port))
+    , m_timeout(timeout)
+    , m_maxReplyBytes(maxReplyBytes)
+{
+}
+
+std::string SocketClient::request(std::string message)
+{
+    trace("Setting up the socket");
+    // The lookup stays outside the bound: it cannot be abandoned part-way (the system
+    // resolver is not cancellable), and the server's name is the local machine's.
+    tcp::endpoint endpoint;
+    {
+        boost::asio::io_context lookupContext;
+        tcp::resolver resolver(lookupContext);
+        const tcp::resolver::results_type endpoints =
+            resolver.resolve(tcp::v4(), m_host, m_port, tcp::resolver::address_configured);
+        if (endpoints.empty())
+            throw system_error(boost::asio::error::host_not_found, "resolve");
+        endpoint = endpoints.begin()->endpoint();
+    }
+
+    trace("Connecting to the server");
+    BoundedExchange exchange(m_timeout);
+    // Only the first address is tried: the server listens on one.
+    exchange.connect(endpoint);
+
+    trace("Sending the request");
+    exchange.send(message);
+
+    trace("Initializing the response");
+    std::string reply;
+
+    trace("Reading the response");
+    exchange.receive(reply, m_maxReplyBytes);
+
+    trace("Done reading response");
+    return reply;
+}
