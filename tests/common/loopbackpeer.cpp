@@ -94,7 +94,6 @@ LoopbackPeer::LoopbackPeer(Behaviour behaviour, unsigned int port, int connectio
 LoopbackPeer::~LoopbackPeer()
 {
     finish();
-    ::close(m_listener);
 }
 
 std::string LoopbackPeer::received()
@@ -127,7 +126,7 @@ void LoopbackPeer::serve(const Behaviour& behaviour, int connections)
         pollfd waiting{m_listener, POLLIN, 0};
         if (::poll(&waiting, 1, 20) != 1) {
             if (connections == 1 && std::chrono::steady_clock::now() > deadline)
-                return;
+                break;
             continue;
         }
         const int fd = ::accept(m_listener, nullptr, nullptr);
@@ -145,6 +144,8 @@ void LoopbackPeer::serve(const Behaviour& behaviour, int connections)
         ::close(fd);
         ++served;
     }
+    // Once done, nothing listens on the port any more: later connections are refused.
+    ::close(m_listener);
 }
 
 LoopbackPeer::Behaviour replyWith(std::string reply)

@@ -50,7 +50,8 @@ public:
 
     // Serves one connection on a port the system picks.
     explicit LoopbackPeer(Behaviour behaviour);
-    // Serves up to `connections` connections, one after another, on the given port.
+    // Serves up to `connections` connections, one after another, on the given port, then
+    // stops listening.
     LoopbackPeer(Behaviour behaviour, unsigned int port, int connections);
     ~LoopbackPeer();
 

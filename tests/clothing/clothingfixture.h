@@ -1,0 +1,106 @@
+#ifndef GARBWRIGHT_TESTS_CLOTHINGFIXTURE_H
+#define GARBWRIGHT_TESTS_CLOTHINGFIXTURE_H
+
+#include "dzapp.h"
+#include "dzscene.h"
+#include "dzskeleton.h"
+#include "garbwright.h"
+
+#include <QSettings>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+// A host of our own for each test: application, scene and a settings store in a temporary
+// folder, dialogs answered at once, and one BMPliantClothing built after the scene exists.
+class ClothingTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_settingsDir.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir.path());
+        dzApp = &m_app;
+        dzScene = &m_scene;
+        m_app.setDialogMode(DzApp::AcceptDialogs);
+        m_clothing = std::make_unique<BMPliantClothing>();
+        m_app.clearLog();
+        m_app.clearDialogRecords();
+    }
+
+    void TearDown() override
+    {
+        m_clothing.reset();
+        m_scene.clear();
+        dzScene = nullptr;
+        dzApp = nullptr;
+    }
+
+    // The messages the module wrote into the host log, without prefix, level, thread and time.
+    QStringList messages() const { return messagesAt(QString()); }
+    // Only those of one level ("Debug", "Error", ...).
+    QStringList messagesAt(const QString& level) const
+    {
+        static const QString prefix = QStringLiteral("[Pliant Clothing Plugin] [");
+        QStringList result;
+        for (const QString& line : m_app.logLines()) {
+            if (!line.startsWith(prefix))
+                continue;
+            const int levelEnd = line.indexOf(QLatin1Char(']'), prefix.size());
+            const int firstTab = line.indexOf(QLatin1Char('\t'));
+            const int secondTab = line.indexOf(QLatin1Char('\t'), firstTab + 1);
+            if (levelEnd < 0 || firstTab < 0 || secondTab < 0)
+                continue;
+            if (level.isEmpty() || line.mid(prefix.size(), levelEnd - prefix.size()) == level)
+                result.append(line.mid(secondTab + 1));
+        }
+        return result;
+    }
+
+    QStringList dialogTexts() const
+    {
+        QStringList texts;
+        for (const DzDialogRecord& record : m_app.dialogRecords())
+            texts.append(record.richText);
+        return texts;
+    }
+
+    DzSkeleton* addFigure(const QString& name, bool selected)
+    {
+        auto* figure = new DzSkeleton(name);
+        figure->select(selected);
+        m_scene.addNode(figure);
+        return figure;
+    }
+
+    DzNode* addProp(const QString& name, bool selected)
+    {
+        auto* prop = new DzNode(name);
+        prop->select(selected);
+        m_scene.addNode(prop);
+        return prop;
+    }
+
+    QTemporaryDir m_settingsDir;
+    DzApp m_app;
+    DzScene m_scene;
+    std::unique_ptr<BMPliantClothing> m_clothing;
+};
+
+// True when `expected` occurs in `lines` in this order, other lines allowed in between.
+inline ::testing::AssertionResult inOrder(const QStringList& lines, const QStringList& expected)
+{
+    int next = 0;
+    for (const QString& line : lines) {
+        if (next < expected.size() && line == expected.at(next))
+            ++next;
+    }
+    if (next == expected.size())
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "missing in order: \"" << expected.at(next).toStdString()
+                                         << "\"\nlog:\n" << lines.join(QLatin1Char('\n')).toStdString();
+}
+
+#endif

@@ -1,0 +1,296 @@
+// The conversion request against a scripted server on the server's fixed port, and the
+// conform check of the garment the host then loads.
+
+#include "clothingfixture.h"
+#include "loopbackpeer.h"
+
+#include "dzcontentfolder.h"
+#include "dzcontentmgr.h"
+#include "protocol.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+
+namespace {
+
+const QString processingFailed = QStringLiteral("ERROR:  There was a problem processing the Pliant Clothing.");
+const std::string dressReply = "Runtime:Libraries:Character:Pliant Clothing:Brackenmoor:Summer Dress.cr2\n";
+const QString dressRelative = QStringLiteral("Runtime\\Libraries\\Character\\Pliant Clothing\\Brackenmoor\\Summer Dress.cr2");
+
+class Conversion : public ClothingTest {
+protected:
+    void SetUp() override
+    {
+        ClothingTest::SetUp();
+        ASSERT_TRUE(m_content.isValid());
+        const QString folder = m_content.path() + QStringLiteral("/Runtime/Libraries/Character/Pliant Clothing/Brackenmoor");
+        ASSERT_TRUE(QDir().mkpath(folder));
+        QFile dress(folder + QStringLiteral("/Summer Dress.cr2"));
+        ASSERT_TRUE(dress.open(QIODevice::WriteOnly));
+        dress.write("{\nversion\n\t{\n\tnumber 4.01\n\t}\nfigure\n\t{\n\tname Summer Dress\n\t}\n}\n");
+        dress.close();
+        m_dressPath = dress.fileName();
+        m_app.getContentMgr()->addContentDirectory(m_content.path());
+        m_scriptPath = m_content.path() + QStringLiteral("/Scripts/Pliant/convert.dsa");
+        m_body = addFigure(QStringLiteral("Base Female"), true);
+        m_app.clearLog();
+    }
+
+    // A server on the fixed port that answers probes and replies `reply` to a conversion.
+    void serve(std::string reply, int connections = 3)
+    {
+        m_server = std::make_unique<LoopbackPeer>(
+            answerWith([reply](const std::string& request) {
+                return request == Protocol::probeRequest ? std::string("ready\n") : reply;
+            }),
+            Protocol::serverPort, connections);
+    }
+
+    void convert(const QString& vendor = QStringLiteral("Brackenmoor"),
+                 const QString& clothing = QStringLiteral("Summer Dress"))
+    {
+        m_clothing->processPliantClothing(vendor, clothing, m_scriptPath);
+    }
+
+    // The conversion requests the server received (probes left out).
+    std::vector<std::string> conversionRequests()
+    {
+        m_server->finish();
+        std::vector<std::string> requests;
+        for (const std::string& request : m_server->requests()) {
+            if (request != Protocol::probeRequest)
+                requests.push_back(request);
+        }
+        return requests;
+    }
+
+    // Whether the last conversion left a figure remembered: a skeleton loaded now is
+    // checked against it only then.
+    bool figureRemembered()
+    {
+        m_app.clearLog();
+        DzSkeleton probe(QStringLiteral("Probe"));
+        m_clothing->clothingLoaded(&probe);
+        const bool remembered = messages().contains(QStringLiteral("Forgetting current figure"));
+        return remembered;
+    }
+
+    int loadedCount() const { return m_scene.getNumNodes() - 1; }
+
+    QTemporaryDir m_content;
+    QString m_dressPath;
+    QString m_scriptPath;
+    DzSkeleton* m_body = nullptr;
+    std::unique_ptr<LoopbackPeer> m_server;
+};
+
+TEST_F(Conversion, WellFormedReply_GarmentLoadedConformedAndEveryStepLogged)
+{
+    serve(dressReply);
+
+    convert();
+
+    const QString request = QStringLiteral("Base Female#Brackenmoor#Summer Dress#") + m_scriptPath + QStringLiteral("#\n");
+    EXPECT_EQ(conversionRequests(), std::vector<std::string>{request.toStdString()});
+    EXPECT_TRUE(dialogTexts().isEmpty()) << dialogTexts().join(QLatin1Char('\n')).toStdString();
+
+    const QStringList lines = messages();
+    EXPECT_TRUE(inOrder(lines, QStringList{
+        QStringLiteral("Processing Pliant Clothing"),
+        QStringLiteral(" - Checking if server is running"),
+        QStringLiteral("Starting pliant clothing server"),
+        QStringLiteral(" - Server is running"),
+        QStringLiteral("Determining if pliant clothing server is running"),
+        QStringLiteral(" - Getting figure geom path"),
+        QStringLiteral(" - Geom path: Base Female"),
+        QStringLiteral(" - Assembling message"),
+        QStringLiteral(" - Message: ") + request,
+        QStringLiteral(" - Connecting to server"),
+        QStringLiteral(" - Converting message"),
+        QStringLiteral(" - Sending conversion message"),
+        QStringLiteral("Setting up the socket"),
+        QStringLiteral("Done reading response"),
+        QStringLiteral(" - Converted cr2 file: ") + dressRelative,
+        QStringLiteral(" - Determining current runtime directory"),
+        QStringLiteral(" - Current runtime: ") + m_app.getContentMgr()->getContentDirectory(0)->getName(),
+        QStringLiteral(" - Relative cr2 path: ") + dressRelative,
+        QStringLiteral(" - Cr2 path: ") + m_dressPath,
+        QStringLiteral(" - Remembering current figure"),
+        QStringLiteral(" - Getting selected figure node"),
+        QStringLiteral(" - Loading clothing"),
+        QStringLiteral("New item loaded: Summer Dress"),
+        QStringLiteral("Currently selected figure: Base Female"),
+        QStringLiteral("Clothing: Summer Dress"),
+        QStringLiteral("Conforming clothing to currently selected figure"),
+        QStringLiteral("Clothing is conformed"),
+        QStringLiteral("Forgetting current figure"),
+        QStringLiteral("Done processing clothing")}));
+
+    ASSERT_EQ(loadedCount(), 1);
+    auto* dress = qobject_cast<DzSkeleton*>(m_scene.findNode(QStringLiteral("Summer Dress")));
+    ASSERT_NE(dress, nullptr);
+    EXPECT_EQ(dress->getFollowTarget(), m_body);
+    EXPECT_FALSE(figureRemembered()) << "the loaded garment used up the remembered figure";
+}
+
+TEST_F(Conversion, ErrorReplyWithBlanks_StopsQuietly)
+{
+    serve(" \tError \n\n");
+    convert();
+
+    EXPECT_EQ(messages().last(), QStringLiteral(" - Converted cr2 file: Error"));
+    EXPECT_TRUE(dialogTexts().isEmpty());
+    EXPECT_EQ(loadedCount(), 0);
+    EXPECT_FALSE(figureRemembered());
+}
+
+TEST_F(Conversion, UnusableReplies_RefusedWithOneDialogAndNothingLoaded)
+{
+    const struct {
+        std::string reply;
+        QString logged;
+    } cases[] = {
+        {"error\n", QStringLiteral("error")},
+        {"\n", QString()},
+        {":Runtime:Summer Dress.cr2\n", QStringLiteral("\\Runtime\\Summer Dress.cr2")},
+        {"Runtime:..:..:Summer Dress.cr2\n", QStringLiteral("Runtime\\..\\..\\Summer Dress.cr2")},
+        {"Runtime:Libraries:notes.txt\n", QStringLiteral("Runtime\\Libraries\\notes.txt")},
+        {dressReply.substr(0, dressReply.size() - 1) + "\r\n", dressRelative + QLatin1Char('\r')},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reply);
+        m_app.clearLog();
+        m_app.clearDialogRecords();
+        serve(c.reply);
+
+        convert();
+
+        EXPECT_TRUE(messages().contains(QStringLiteral(" - Converted cr2 file: ") + c.logged));
+        EXPECT_EQ(dialogTexts(), QStringList{processingFailed});
+        EXPECT_FALSE(messages().contains(QStringLiteral(" - Loading clothing")));
+        EXPECT_EQ(loadedCount(), 0);
+        EXPECT_FALSE(figureRemembered());
+        m_server.reset();
+    }
+}
+
+TEST_F(Conversion, ArgumentsWithHashOrEmpty_SentUnchanged)
+{
+    serve("Error\n");
+    convert(QStringLiteral("Bracken#moor"), QString());
+
+    const std::string expected = "Base Female#Bracken#moor##" + m_scriptPath.toStdString() + "#\n";
+    EXPECT_EQ(conversionRequests(), std::vector<std::string>{expected});
+}
+
+TEST_F(Conversion, ServerNotRunningAndNotStartable_StopsWithoutADialogOfItsOwn)
+{
+    convert();
+
+    const QStringList lines = messagesAt(QStringLiteral("Debug"));
+    EXPECT_EQ(lines.mid(0, 2), (QStringList{QStringLiteral("Processing Pliant Clothing"),
+                                            QStringLiteral(" - Checking if server is running")}));
+    EXPECT_EQ(lines.last(), QStringLiteral(" - Server is not running"));
+    EXPECT_FALSE(lines.contains(QStringLiteral(" - Getting figure geom path")));
+    ASSERT_EQ(dialogTexts().size(), 1) << "only the install-directory message of startServer";
+    EXPECT_TRUE(dialogTexts().first().contains(QStringLiteral("Tailorforge installation directory")));
+    EXPECT_FALSE(figureRemembered());
+}
+
+TEST_F(Conversion, NoFigureSelected_NothingSent)
+{
+    m_body->select(false);
+    serve(dressReply);
+
+    convert();
+
+    EXPECT_EQ(messagesAt(QStringLiteral("Debug")).last(), QStringLiteral(" - Geom path: "));
+    EXPECT_EQ(dialogTexts(), QStringList{QStringLiteral("ERROR: No figure selected.  Please select a figure")});
+    EXPECT_TRUE(conversionRequests().empty());
+}
+
+TEST_F(Conversion, ServerGoneAfterTheProbe_ProblemMessageAndNothingLoaded)
+{
+    serve(dressReply, 2); // answers the two probes, then stops listening
+
+    convert();
+
+    EXPECT_EQ(dialogTexts(), QStringList{processingFailed});
+    EXPECT_EQ(messagesAt(QStringLiteral("Debug")).filter(QStringLiteral("Converted cr2 file")).size(), 0);
+    EXPECT_EQ(loadedCount(), 0);
+    EXPECT_FALSE(figureRemembered());
+}
+
+TEST_F(Conversion, ScriptOutsideEveryContentDirectory_ClearDialogAndNothingLoaded)
+{
+    serve(dressReply);
+    m_scriptPath = QStringLiteral("/nowhere/convert.dsa");
+
+    convert();
+
+    ASSERT_EQ(dialogTexts().size(), 1);
+    EXPECT_TRUE(dialogTexts().first().startsWith(processingFailed));
+    EXPECT_TRUE(dialogTexts().first().contains(QStringLiteral("/nowhere/convert.dsa")));
+    EXPECT_EQ(loadedCount(), 0);
+    EXPECT_FALSE(figureRemembered());
+}
+
+// The remaining cases need the garment's load notice under the test's control.
+class ConformAfterConversion : public Conversion {
+protected:
+    void SetUp() override
+    {
+        Conversion::SetUp();
+        QObject::disconnect(&m_scene, nullptr, m_clothing.get(), nullptr);
+        serve(dressReply);
+        convert();
+        m_app.clearLog();
+    }
+};
+
+TEST_F(ConformAfterConversion, GarmentFollowingNothingOrAnotherFigure_NotConformed)
+{
+    DzSkeleton* other = addFigure(QStringLiteral("Other Figure"), false);
+    DzSkeleton loose(QStringLiteral("Loose Dress"));
+    loose.setFollowTarget(other);
+
+    m_clothing->clothingLoaded(&loose);
+
+    EXPECT_EQ(messages(), (QStringList{
+        QStringLiteral("New item loaded: Loose Dress"),
+        QStringLiteral("Currently selected figure: Base Female"),
+        QStringLiteral("Clothing: Loose Dress"),
+        QStringLiteral("Conforming clothing to currently selected figure"),
+        QStringLiteral("Clothing is NOT conformed"),
+        QStringLiteral("Forgetting current figure")}));
+    EXPECT_FALSE(figureRemembered());
+}
+
+TEST_F(ConformAfterConversion, FigureDeletedBeforeTheLoad_TreatedAsNothingPending)
+{
+    delete m_body;
+    DzSkeleton dress(QStringLiteral("Summer Dress"));
+
+    m_clothing->clothingLoaded(&dress);
+
+    EXPECT_EQ(messages(), QStringList{QStringLiteral("New item loaded: Summer Dress")});
+}
+
+TEST_F(ConformAfterConversion, LaterConversion_OverwritesTheRememberedFigure)
+{
+    DzSkeleton* second = addFigure(QStringLiteral("Second Figure"), true);
+    m_body->select(false);
+    serve(dressReply);
+    convert();
+    m_app.clearLog();
+    DzSkeleton dress(QStringLiteral("Summer Dress"));
+    dress.setFollowTarget(second);
+
+    m_clothing->clothingLoaded(&dress);
+
+    EXPECT_TRUE(messages().contains(QStringLiteral("Currently selected figure: Second Figure")));
+    EXPECT_TRUE(messages().contains(QStringLiteral("Clothing is conformed")));
+}
+
+} // namespace

@@ -1,0 +1,216 @@
+// The server slots against real peers on the server's fixed port.
+
+#include "clothingfixture.h"
+#include "loopbackpeer.h"
+
+#include "protocol.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSettings>
+#include <QTcpSocket>
+#include <QThread>
+
+namespace {
+
+const QString installDirMessage = QStringLiteral(
+    "<h3>ERROR: Could not find the Tailorforge installation directory</h3><br><br>"
+    "Please download and install Tailorforge<br>before using Pliant Clothing.<br><br>"
+    "Tailorforge homepage:<br><a href=\"https://tailorforge.brackenmoor.com/\">"
+    "https://tailorforge.brackenmoor.com/</a><br><br>");
+
+QString serverNotFoundMessage(const QString& updater)
+{
+    return QStringLiteral("<h3>ERROR: Could not find the Garbwright Server program.</h3><br><br>"
+                          "Run the TF Updater to make sure you have<br>the latest version of "
+                          "Tailorforge.<br><br>Updater location:<br>")
+        + updater + QStringLiteral("<br><br>");
+}
+
+class ServerSlots : public ClothingTest {
+protected:
+    void setInstallDir(const QString& directory)
+    {
+        QSettings settings(QStringLiteral("Brackenmoor"), QStringLiteral("Tailorforge"));
+        settings.setValue(QStringLiteral("installDir"), directory);
+    }
+
+    // A peer on the server's port that answers every request with `reply`.
+    std::unique_ptr<LoopbackPeer> answering(const std::string& reply, int connections = 8)
+    {
+        return std::make_unique<LoopbackPeer>(replyWith(reply), Protocol::serverPort, connections);
+    }
+};
+
+const QStringList probeAnswered = {
+    QStringLiteral("Determining if pliant clothing server is running"),
+    QStringLiteral(" - Creating socket client"),
+    QStringLiteral(" - Sending request"),
+    QStringLiteral(" - Server is running")};
+
+TEST_F(ServerSlots, InstallDirAbsentOrEmpty_OneDialogWithTheHomepageLink)
+{
+    for (const bool storeEmpty : {false, true}) {
+        SCOPED_TRACE(storeEmpty ? "stored empty" : "absent");
+        if (storeEmpty)
+            setInstallDir(QString());
+        m_app.clearLog();
+        m_app.clearDialogRecords();
+
+        m_clothing->startServer();
+
+        EXPECT_EQ(dialogTexts(), QStringList{installDirMessage});
+        const QStringList lines = messagesAt(QStringLiteral("Debug"));
+        EXPECT_EQ(lines.last(), QStringLiteral(" - TF Dir: "));
+        EXPECT_TRUE(inOrder(lines, {QStringLiteral("Starting pliant clothing server"),
+                                    QStringLiteral(" - Checking if server is already running"),
+                                    QStringLiteral(" - Server is not running"),
+                                    QStringLiteral(" - Getting TF installation directory"),
+                                    QStringLiteral("Getting tf installation directory"),
+                                    QStringLiteral(" - Initializing settings"),
+                                    QStringLiteral(" - Returning install directory"),
+                                    QStringLiteral(" - TF Dir: ")}));
+        EXPECT_EQ(m_clothing->tfInstallDir(), QString());
+    }
+}
+
+TEST_F(ServerSlots, InstallDirWithoutTrailingSeparator_NamesRunTogether)
+{
+    QTemporaryDir install;
+    const QString directory = install.path() + QStringLiteral("/Tailorforge");
+    setInstallDir(directory);
+
+    m_clothing->startServer();
+
+    EXPECT_EQ(dialogTexts(), QStringList{serverNotFoundMessage(directory + QStringLiteral("TF Updater.exe"))});
+    EXPECT_EQ(messagesAt(QStringLiteral("Debug")).last(),
+              QStringLiteral(" - Path: ") + directory + QStringLiteral("Garbwright Server.exe"));
+}
+
+TEST_F(ServerSlots, ServerProgramMissing_ServerNotFoundMessage)
+{
+    QTemporaryDir install;
+    setInstallDir(install.path() + QLatin1Char('/'));
+
+    m_clothing->startServer();
+
+    EXPECT_EQ(dialogTexts(), QStringList{serverNotFoundMessage(install.path() + QStringLiteral("/TF Updater.exe"))});
+    EXPECT_FALSE(messages().contains(QStringLiteral(" - Starting server")));
+}
+
+TEST_F(ServerSlots, ServerAlreadyAnswering_NothingElseDone)
+{
+    const auto peer = answering("ready\n", 1);
+
+    m_clothing->startServer();
+
+    const QStringList lines = messages();
+    EXPECT_EQ(lines.mid(0, 2), (QStringList{QStringLiteral("Starting pliant clothing server"),
+                                            QStringLiteral(" - Checking if server is already running")}));
+    EXPECT_EQ(lines.last(), QStringLiteral(" - Server is running"));
+    EXPECT_FALSE(lines.contains(QStringLiteral("Getting tf installation directory")));
+    EXPECT_TRUE(inOrder(messages(), probeAnswered));
+    EXPECT_TRUE(dialogTexts().isEmpty());
+    EXPECT_EQ(peer->received(), std::string("test\n"));
+}
+
+TEST_F(ServerSlots, NothingListening_ProbeFalseStatusAndStopShowTheirMessages)
+{
+    EXPECT_FALSE(m_clothing->isServerRunning());
+    EXPECT_EQ(messages().last(), QStringLiteral(" - Server is not running"));
+    EXPECT_TRUE(dialogTexts().isEmpty());
+
+    EXPECT_EQ(m_clothing->serverStatus(), QString());
+    m_clothing->stopServer();
+    EXPECT_EQ(dialogTexts(), (QStringList{QStringLiteral("ERROR: Problem communicating with server."),
+                                          QStringLiteral("ERROR:  Could not stop server.")}));
+}
+
+TEST_F(ServerSlots, Status_ReplyTextOrEmptyWithoutDialog)
+{
+    {
+        const auto peer = answering("Garbwright Server 1.0 ready\n", 1);
+        EXPECT_EQ(m_clothing->serverStatus(), QStringLiteral("Garbwright Server 1.0 ready\n"));
+    }
+    {
+        const auto peer = answering("", 1);
+        EXPECT_EQ(m_clothing->serverStatus(), QString());
+    }
+    EXPECT_TRUE(dialogTexts().isEmpty());
+    EXPECT_TRUE(inOrder(messages(), {QStringLiteral("Getting server status"),
+                                     QStringLiteral(" - Creating socket client"),
+                                     QStringLiteral(" - Creating message"),
+                                     QStringLiteral(" - Sending message"),
+                                     QStringLiteral(" - Converting response"),
+                                     QStringLiteral(" - Returning result")}));
+}
+
+TEST_F(ServerSlots, AnyPeerCompletingTheExchange_CountsAsRunning)
+{
+    const auto peer = answering("whatever it says\n", 1);
+    EXPECT_TRUE(m_clothing->isServerRunning());
+    EXPECT_TRUE(inOrder(messages(), probeAnswered));
+}
+
+TEST_F(ServerSlots, StopRequest_SentAndReplyIgnored)
+{
+    const auto peer = answering("bye\n", 1);
+    m_clothing->stopServer();
+    EXPECT_EQ(peer->received(), std::string("stop\n"));
+    EXPECT_TRUE(dialogTexts().isEmpty());
+}
+
+TEST_F(ServerSlots, PeerThatNeverAnswers_ProbeGivesUpWithinItsBound)
+{
+    LoopbackPeer silent([](PeerConnection& connection) { connection.awaitRelease(); },
+                        Protocol::serverPort, 1);
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(m_clothing->isServerRunning());
+    EXPECT_LT(timer.elapsed(), Protocol::probeTimeout.count() + 2000);
+}
+
+// Waits until nothing accepts connections on the server's port any more.
+bool portFreed(int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < timeoutMs) {
+        QTcpSocket probe;
+        probe.connectToHost(QStringLiteral("127.0.0.1"), static_cast<quint16>(Protocol::serverPort));
+        if (!probe.waitForConnected(200))
+            return true;
+        probe.abort();
+        QThread::msleep(50);
+    }
+    return false;
+}
+
+TEST_F(ServerSlots, RealServer_StartedFromTheInstallDirProbedAndStopped)
+{
+    QTemporaryDir root;
+    const QString install = root.path() + QStringLiteral("/Tailor Forge Install/");
+    ASSERT_TRUE(QDir().mkpath(install));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(GARBWRIGHT_SERVER_PATH), install + QStringLiteral("Garbwright Server.exe")));
+    setInstallDir(install);
+
+    m_clothing->startServer();
+
+    EXPECT_TRUE(dialogTexts().isEmpty()) << dialogTexts().join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(inOrder(messagesAt(QStringLiteral("Debug")),
+                        {QStringLiteral(" - TF Dir: ") + install,
+                         QStringLiteral(" - Checking for server executable"),
+                         QStringLiteral(" - Path: ") + install + QStringLiteral("Garbwright Server.exe"),
+                         QStringLiteral(" - Starting server"),
+                         QStringLiteral(" - Waiting for server to start"),
+                         QStringLiteral("Done starting server")}));
+    EXPECT_TRUE(m_clothing->isServerRunning());
+    EXPECT_FALSE(m_clothing->serverStatus().isEmpty());
+
+    m_clothing->stopServer();
+    EXPECT_TRUE(dialogTexts().isEmpty());
+    EXPECT_TRUE(portFreed(5000)) << "the server did not end";
+}
+
+} // namespace
