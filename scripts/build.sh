@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Installs what the build needs, then configures and builds the project in build/ (or the
-# folder named by GARBWRIGHT_BUILD_DIR). Extra arguments go to the CMake configure step.
+# folder named by GARBWRIGHT_BUILD_DIR). Extra arguments go to the CMake configure step;
+# GARBWRIGHT_TARGETS names the targets to build (default: all).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${GARBWRIGHT_BUILD_DIR:-$root/build}"
 
 bash "$root/scripts/setup.sh"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGARBWRIGHT_WERROR=ON "$@" >/dev/null
-cmake --build "$build" -j"$(nproc)"
+# shellcheck disable=SC2086 # the target list is split on purpose
+cmake --build "$build" -j"$(nproc)" --target ${GARBWRIGHT_TARGETS:-all}

@@ -1,0 +1,88 @@
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct DemoRun {
+    int exitCode = -1;
+    QStringList lines;
+    QString errors;
+};
+
+DemoRun runDemo(const QStringList& arguments)
+{
+    QTemporaryDir demoDir;
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("GARBWRIGHT_DEMO_DIR"), demoDir.path() + QStringLiteral("/demo"));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral("bash"),
+                  QStringList{QStringLiteral(GARBWRIGHT_RUN_DEMO), QStringLiteral(GARBWRIGHT_BUILD_DIR)} + arguments);
+    DemoRun run;
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    run.exitCode = process.exitCode();
+    // The host log's lines end in the message, after the second tab.
+    for (const QString& line : QString::fromLocal8Bit(process.readAllStandardOutput()).split(QLatin1Char('\n')))
+        run.lines.append(line.section(QLatin1Char('\t'), -1));
+    run.errors = QString::fromLocal8Bit(process.readAllStandardError());
+    return run;
+}
+
+::testing::AssertionResult containsInOrder(const QStringList& lines, const QStringList& expected)
+{
+    int next = 0;
+    for (const QString& line : lines) {
+        if (next < expected.size() && line.startsWith(expected.at(next)))
+            ++next;
+    }
+    if (next == expected.size())
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "missing, in order: " << expected.at(next).toStdString();
+}
+
+TEST(Demo, DressesTheFigureThroughTheRealServerAndStopsIt)
+{
+    const DemoRun run = runDemo({});
+
+    ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString() << run.lines.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(containsInOrder(run.lines, {
+        QStringLiteral("Processing Pliant Clothing"),
+        QStringLiteral(" - Server is not running"),
+        QStringLiteral(" - Starting server"),
+        QStringLiteral("Done starting server"),
+        QStringLiteral(" - Server is running"),
+        QStringLiteral(" - Geom path: Base Female"),
+        QStringLiteral(" - Message: Base Female#Brackenmoor#Summer Dress#"),
+        QStringLiteral(" - Converted cr2 file: Runtime\\Libraries\\Character\\Pliant Clothing\\Brackenmoor\\"),
+        QStringLiteral(" - Loading clothing"),
+        QStringLiteral("New item loaded: "),
+        QStringLiteral("Clothing is conformed"),
+        QStringLiteral("Done processing clothing"),
+        QStringLiteral("Clothing conform target REMOVED"),
+        QStringLiteral("Stopping pliant clothing server"),
+        QStringLiteral("== No conversion server left running")}))
+        << run.lines.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(run.errors.contains(QStringLiteral("garbwright-server: listening on 127.0.0.1:12345")));
+    EXPECT_FALSE(run.errors.contains(QStringLiteral("[dialog]"))) << "no error dialog on the way";
+}
+
+TEST(Demo, UnknownGarment_NothingLoadedAndTheServerStillStopped)
+{
+    const DemoRun run = runDemo({QStringLiteral("Brackenmoor"), QStringLiteral("No Such Garment")});
+
+    ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString();
+    EXPECT_TRUE(containsInOrder(run.lines, {QStringLiteral(" - Converted cr2 file: Error"),
+                                            QStringLiteral("   nothing was loaded"),
+                                            QStringLiteral("== No conversion server left running")}));
+    EXPECT_FALSE(run.lines.contains(QStringLiteral(" - Loading clothing")));
+}
+
+} // namespace
