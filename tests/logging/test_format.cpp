@@ -1,0 +1,162 @@
+#include "recordinglogger.h"
+
+#include <orvlogging.h>
+#include <orvstrings.h>
+
+#include <boost/thread/barrier.hpp>
+#include <boost/thread/thread.hpp>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <regex>
+#include <string>
+#include <thread>
+
+using namespace Orv::Logging;
+
+namespace {
+
+std::tm localTime(int hours, int minutes, int seconds)
+{
+    std::tm time{};
+    time.tm_hour = hours;
+    time.tm_min = minutes;
+    time.tm_sec = seconds;
+    return time;
+}
+
+// The elapsed part of a live time text, in seconds.
+double elapsedSeconds(const std::string& time)
+{
+    return std::stod(time.substr(time.find(' ') + 1));
+}
+
+// The calling thread's identifier text, as a logger puts it into a line.
+std::string threadText()
+{
+    RecordingLogger formatter;
+    formatter.m_format = "{THREAD}";
+    return formatter.format("", Debug);
+}
+
+} // namespace
+
+TEST(LoggerFormat, DefaultTemplate_LevelThreadTimeMessage)
+{
+    RecordingLogger logger;
+    const std::string line = logger.format("Getting server status", Debug);
+    const std::regex expected(R"(\[Debug\]\t\[[0-9a-fA-Fx]+\] \d\d:\d\d:\d\d \d+(\.\d{1,3})?\tGetting server status)");
+    EXPECT_TRUE(std::regex_match(line, expected)) << line;
+
+    // The bracketed thread identifier is that of the calling thread.
+    EXPECT_NE(line.find("[" + Orv::toText(boost::this_thread::get_id()) + "] "), std::string::npos) << line;
+}
+
+TEST(LevelName, InsideAndOutsideTable_NameOrEmpty)
+{
+    EXPECT_EQ(levelName(Debug) + levelName(Info) + levelName(Warning) + levelName(Error) + levelName(Critical),
+              "DebugInfoWarningErrorCritical");
+
+    RecordingLogger logger;
+    for (Level level : {static_cast<Level>(-1), static_cast<Level>(5)}) {
+        EXPECT_EQ(levelName(level), "");
+        const std::string line = logger.format("m", level);
+        EXPECT_EQ(line.rfind("[]\t[", 0), 0u) << line;
+    }
+}
+
+TEST(LoggerFormat, PlaceholdersInMessage_StayLiteral)
+{
+    RecordingLogger logger;
+    const std::string message = "{TIME} {LEVEL} {THREAD} {MESSAGE}";
+    const std::string line = logger.format(message, Warning);
+    ASSERT_GE(line.size(), message.size() + 1);
+    EXPECT_EQ(line.substr(line.size() - message.size() - 1), "\t" + message);
+    EXPECT_EQ(line.rfind("[Warning]\t[", 0), 0u) << line;
+    // Exactly the two tabs of the template: the message was inserted once.
+    EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 2);
+}
+
+TEST(LoggerFormat, RepeatedPlaceholder_FilledEverywhere)
+{
+    RecordingLogger logger;
+    logger.m_format = "{LEVEL}|{MESSAGE}|{LEVEL}|{MESSAGE}|{THREAD}{THREAD}";
+    const std::string thread = Orv::toText(boost::this_thread::get_id());
+    EXPECT_EQ(logger.format("m", Error), "Error|m|Error|m|" + thread + thread);
+}
+
+TEST(LoggerFormat, EmptyMessage_LineEndsWithTabAfterTime)
+{
+    RecordingLogger logger;
+    const std::string line = logger.format("", Debug);
+    const std::regex expected(R"(\[Debug\]\t\[[^\]]+\] \d\d:\d\d:\d\d [0-9.e+]+\t)");
+    EXPECT_TRUE(std::regex_match(line, expected)) << line;
+}
+
+TEST(TimeText, GivenTime_TwoDigitFieldsAndElapsedSeconds)
+{
+    EXPECT_EQ(timeText(localTime(9, 5, 3), 12345), "09:05:03 12.345");
+    EXPECT_EQ(timeText(localTime(23, 59, 59), 0), "23:59:59 0");
+    EXPECT_EQ(timeText(localTime(0, 0, 0), 15), "00:00:00 0.015");
+    EXPECT_EQ(timeText(localTime(10, 10, 10), 2000), "10:10:10 2");
+    EXPECT_EQ(timeText(localTime(12, 0, 60), 3723456), "12:00:60 3723.46");
+    EXPECT_EQ(timeText(localTime(1, 2, 3), 1000000000), "01:02:03 1e+06");
+}
+
+TEST(TimeText, Live_LocalTimeAndWallClockElapsed)
+{
+    const std::string first = timeText();
+    EXPECT_TRUE(std::regex_match(first, std::regex(R"(\d\d:\d\d:\d\d \d+(\.\d{1,3})?)"))) << first;
+
+    // The elapsed part must follow the wall clock even while the process uses no
+    // processor time at all.
+    std::this_thread::sleep_for(std::chrono::milliseconds(120));
+    const std::string second = timeText();
+    const double slept = elapsedSeconds(second) - elapsedSeconds(first);
+    EXPECT_GE(slept, 0.1) << first << " / " << second;
+    EXPECT_LT(slept, 5.0) << first << " / " << second;
+
+    // And it counts from the process's start, not from some far earlier instant.
+    EXPECT_LT(elapsedSeconds(second), 3600.0) << second;
+}
+
+TEST(ThreadText, SameThread_SameTextEveryTime)
+{
+    const std::string text = threadText();
+    EXPECT_FALSE(text.empty());
+    EXPECT_NE(text, "{Not-any-thread}");
+    EXPECT_EQ(threadText(), text);
+    EXPECT_EQ(text, Orv::toText(boost::this_thread::get_id()));
+}
+
+TEST(ThreadText, ConcurrentThreads_DistinctTexts)
+{
+    const std::string mainText = threadText();
+
+    // One thread started by Boost and one that Boost knows nothing of, like the host's own
+    // threads; both alive at the same time so that their identifiers cannot be reused.
+    boost::barrier bothRunning(2);
+    std::string boostFirst, boostSecond, foreignFirst, foreignSecond;
+    boost::thread boostThread([&] {
+        boostFirst = threadText();
+        bothRunning.wait();
+        boostSecond = threadText();
+    });
+    std::thread foreignThread([&] {
+        foreignFirst = threadText();
+        bothRunning.wait();
+        foreignSecond = threadText();
+    });
+    boostThread.join();
+    foreignThread.join();
+
+    EXPECT_EQ(boostFirst, boostSecond);
+    EXPECT_EQ(foreignFirst, foreignSecond);
+    EXPECT_FALSE(foreignFirst.empty());
+    EXPECT_NE(foreignFirst, "{Not-any-thread}");
+    EXPECT_NE(boostFirst, foreignFirst);
+    EXPECT_NE(boostFirst, mainText);
+    EXPECT_NE(foreignFirst, mainText);
+}

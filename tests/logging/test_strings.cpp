@@ -1,0 +1,89 @@
+#include <orvstrings.h>
+
+#include <boost/thread/thread.hpp>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <sstream>
+
+using Orv::replaceAll;
+using Orv::toText;
+using Orv::trimChars;
+
+namespace {
+
+template <typename T>
+std::string streamed(T value)
+{
+    std::ostringstream stream;
+    stream << value;
+    return stream.str();
+}
+
+} // namespace
+
+TEST(ReplaceAll, EveryOccurrence_ReplacedLeftToRight)
+{
+    EXPECT_EQ(replaceAll("a:b:c:", ":", "\\"), "a\\b\\c\\");
+    EXPECT_EQ(replaceAll("a:b", ":", ""), "ab");
+    EXPECT_EQ(replaceAll("aaa", "aa", "b"), "ba");
+    EXPECT_EQ(replaceAll("nothing here", "{X}", "y"), "nothing here");
+    EXPECT_EQ(replaceAll("", "{X}", "y"), "");
+}
+
+TEST(ReplaceAll, ValueHoldingPlaceholder_NotRescanned)
+{
+    EXPECT_EQ(replaceAll("aXa", "a", "aa"), "aaXaa");
+    EXPECT_EQ(replaceAll("{M}-{M}", "{M}", "<{M}>"), "<{M}>-<{M}>");
+    // The text after the insertion is still scanned.
+    EXPECT_EQ(replaceAll("x{M}{M}", "{M}", "{M"), "x{M{M");
+}
+
+TEST(ReplaceAll, EmptyPlaceholder_TextUnchanged)
+{
+    EXPECT_EQ(replaceAll("abc", "", "x"), "abc");
+}
+
+TEST(TrimChars, CharactersFromSet_StrippedAtBothEndsOnly)
+{
+    EXPECT_EQ(trimChars(" \t\nCharacter\\Shirt.cr2\n", " \t\n"), "Character\\Shirt.cr2");
+    EXPECT_EQ(trimChars("a b\tc", " \t\n"), "a b\tc");
+    // A carriage return is not in the set and stays.
+    EXPECT_EQ(trimChars("path\r\n", " \t\n"), "path\r");
+    EXPECT_EQ(trimChars("", " \n"), "");
+    EXPECT_EQ(trimChars(" \n \n", " \n"), "");
+    EXPECT_EQ(trimChars(" x ", ""), " x ");
+}
+
+TEST(ToText, Numbers_AsDefaultStreamWrites)
+{
+    EXPECT_EQ(toText(12345u), "12345");
+    EXPECT_EQ(toText(-7), "-7");
+    EXPECT_EQ(toText(12.345), "12.345");
+    EXPECT_EQ(toText(3723.4567), "3723.46");
+    EXPECT_EQ(toText(2.0), "2");
+    EXPECT_EQ(toText(0.015), "0.015");
+    EXPECT_EQ(toText(1000000.0), "1e+06");
+
+    // The stream-free path must give the stream's text for any value.
+    for (std::int32_t value : {0, 1, -1, 9, 10, std::numeric_limits<std::int32_t>::min(),
+                               std::numeric_limits<std::int32_t>::max()})
+        EXPECT_EQ(toText(value), streamed(value));
+    for (std::uint64_t value : {std::uint64_t{0}, std::numeric_limits<std::uint64_t>::max()})
+        EXPECT_EQ(toText(value), streamed(value));
+    for (double value : {0.0, -0.0, 0.1, 1e-5, 0.0001, 123456.5, 999999.5, 1234567.0, -2.5, 1e-300, 1.7e308,
+                         std::numeric_limits<double>::denorm_min(), -std::numeric_limits<double>::max(),
+                         std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
+                         std::numeric_limits<double>::quiet_NaN()})
+        EXPECT_EQ(toText(value), streamed(value)) << value;
+    for (std::int64_t milliseconds = 0; milliseconds < 200000; milliseconds += 7)
+        ASSERT_EQ(toText(milliseconds * 0.001), streamed(milliseconds * 0.001)) << milliseconds;
+}
+
+TEST(ToText, ThreadIdentifier_BoostStreamOutput)
+{
+    EXPECT_EQ(toText(boost::this_thread::get_id()), streamed(boost::this_thread::get_id()));
+    EXPECT_EQ(toText(boost::thread::id()), "{Not-any-thread}");
+}
