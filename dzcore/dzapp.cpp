@@ -18,10 +18,15 @@ void DzApp::setLogWriter(LineWriter writer)
 
 void DzApp::log(const QString& text)
 {
-    QMutexLocker lock(&m_mutex);
-    m_lines.append(text);
-    if (m_logWriter)
-        m_logWriter(text);
+    // A slot, and the end of every plug-in's logging: nothing may escape it. A writer that
+    // fails loses its copy of the line; the kept line stays.
+    try {
+        QMutexLocker lock(&m_mutex);
+        m_lines.append(text);
+        if (m_logWriter)
+            m_logWriter(text);
+    } catch (...) {
+    }
 }
 
 QStringList DzApp::logLines() const
@@ -56,10 +61,13 @@ void DzApp::setDialogWriter(LineWriter writer)
 
 void DzApp::reportDialog(const DzDialogRecord& record)
 {
-    QMutexLocker lock(&m_mutex);
-    m_dialogs.append(record);
-    if (m_dialogWriter && m_dialogMode != InteractiveDialogs)
-        m_dialogWriter(QStringLiteral("[dialog] %1: %2").arg(record.title, record.text));
+    try {
+        QMutexLocker lock(&m_mutex);
+        m_dialogs.append(record);
+        if (m_dialogWriter && m_dialogMode != InteractiveDialogs)
+            m_dialogWriter(QStringLiteral("[dialog] %1: %2").arg(record.title, record.text));
+    } catch (...) {
+    }
 }
 
 QList<DzDialogRecord> DzApp::dialogRecords() const

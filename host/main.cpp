@@ -12,6 +12,8 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QStringList>
 
 #include <cstdio>
 #include <unistd.h>
@@ -73,7 +75,14 @@ int main(int argc, char* argv[])
     // itself, without its warning on every start.
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
         qputenv("XDG_RUNTIME_DIR", QDir::tempPath().toLocal8Bit() + "/runtime-" + QByteArray::number(getuid()));
-    QApplication application(argc, argv);
+    // Qt takes the options it knows (-plugin, -style, -reverse, ...) out of the command line
+    // it is given, and would swallow --plugin and a script's own arguments. The host reads
+    // its command line itself and gives Qt nothing but the program name.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    int qtArgc = 1;
+    QApplication application(qtArgc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("dzhost"));
 
     QCommandLineParser parser;
@@ -101,7 +110,7 @@ int main(int argc, char* argv[])
     parser.addPositionalArgument(QStringLiteral("ARG"), QStringLiteral("Arguments for the script."),
                                  QStringLiteral("[ARG...]"));
 
-    if (!parser.parse(QCoreApplication::arguments()))
+    if (!parser.parse(arguments))
         return usageError(parser.errorText());
     if (parser.isSet(helpOption)) {
         writeLine(stdout, parser.helpText());
@@ -111,6 +120,9 @@ int main(int argc, char* argv[])
     const bool listOnly = parser.isSet(listOption);
     if (positional.isEmpty() && !listOnly)
         return usageError(QStringLiteral("no script given"));
+    // A script that is not there is a bad argument, not a failed script.
+    if (!listOnly && !QFileInfo(positional.first()).isFile())
+        return usageError(QStringLiteral("script %1 does not exist").arg(positional.first()));
 
     DzApp::DialogMode dialogMode = display ? DzApp::InteractiveDialogs : DzApp::AcceptDialogs;
     if (parser.isSet(dialogsOption)) {

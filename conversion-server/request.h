@@ -1,0 +1,50 @@
+#ifndef GARBWRIGHT_REQUEST_H
+#define GARBWRIGHT_REQUEST_H
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace ConversionServer {
+
+// Longest vendor or clothing name accepted: the converted file's name is the clothing
+// name plus an extension, and a temporary name a little longer, all within one directory
+// entry (255 bytes).
+constexpr std::size_t maxNameBytes = 200;
+
+enum class RequestKind { Probe, Stop, Conversion };
+
+struct ConversionRequest
+{
+    std::string figure;
+    std::string vendor;
+    std::string clothing;
+    std::string scriptPath;
+};
+
+struct Request
+{
+    RequestKind kind = RequestKind::Probe;
+    ConversionRequest conversion; // set for RequestKind::Conversion only
+};
+
+// Reads one request: all the bytes received, its line feed included. A conversion is
+// "figure#vendor#clothing#scriptPath#" and the line feed: four non-empty fields, each
+// followed by '#', nothing after the last one. Every field is checked here, so that what
+// comes out is safe to use: text without control characters, vendor and clothing usable
+// as single path components, an absolute script path. Throws ConversionError otherwise.
+Request parseRequest(std::string_view request);
+
+// Why the text cannot be a single path component inside a folder the server controls
+// (empty, "." or "..", a separator, a control character, not UTF-8, too long); an empty
+// result means it can.
+std::string nameProblem(std::string_view name);
+
+bool isValidUtf8(std::string_view text);
+
+// True when the text holds a byte below 0x20 or the byte 0x7f.
+bool hasControlCharacter(std::string_view text);
+
+} // namespace ConversionServer
+
+#endif

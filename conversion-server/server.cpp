@@ -1,0 +1,304 @@
+#include "server.h"
+
+#include "logline.h"
+#include "server/protocol.h"
+
+#include <boost/asio/ip/address_v4.hpp>
+#include <boost/asio/read.hpp>
+#include <boost/asio/write.hpp>
+
+#include <algorithm>
+#include <array>
+#include <csignal>
+#include <string>
+
+namespace asio = boost::asio;
+using boost::asio::ip::tcp;
+using boost::system::error_code;
+
+namespace ConversionServer {
+namespace {
+
+// After the reply the server half-closes and waits briefly for the client to close, so
+// that bytes the client sent beyond its request do not turn the close into a reset that
+// could destroy the reply before the client reads it.
+constexpr std::chrono::milliseconds maxLinger{2000};
+// Pause before accepting again after the system refused a connection (e.g. no free file
+// descriptors), so the refusal does not become a busy loop.
+constexpr std::chrono::milliseconds acceptRetryDelay{100};
+
+std::string signalName(int number)
+{
+    switch (number) {
+    case SIGINT:
+        return "SIGINT";
+    case SIGTERM:
+        return "SIGTERM";
+    default:
+        return "signal " + std::to_string(number);
+    }
+}
+
+// One client: read one line, answer, close. Every step runs under a deadline.
+class Connection : public std::enable_shared_from_this<Connection>
+{
+public:
+    Connection(tcp::socket socket, const tcp::endpoint& peer, std::shared_ptr<Server> server)
+        : m_socket(std::move(socket)),
+          m_timer(m_socket.get_executor()),
+          m_server(std::move(server)),
+          m_peer(peer.address().to_string() + ":" + std::to_string(peer.port()))
+    {
+    }
+
+    void start()
+    {
+        armDeadline(m_server->options().idleTimeout);
+        readRequest();
+    }
+
+private:
+    enum class Phase { Reading, Writing, Lingering, Closed };
+
+    void armDeadline(std::chrono::milliseconds timeout)
+    {
+        const unsigned generation = ++m_deadlineGeneration;
+        m_timer.expires_after(timeout);
+        m_timer.async_wait([self = shared_from_this(), generation](const error_code& error) {
+            if (!error && generation == self->m_deadlineGeneration)
+                self->onDeadline();
+        });
+    }
+
+    void readRequest()
+    {
+        m_socket.async_read_some(asio::buffer(m_chunk),
+                                 [self = shared_from_this()](const error_code& error, std::size_t count) {
+                                     self->onRead(error, count);
+                                 });
+    }
+
+    void onRead(const error_code& error, std::size_t count)
+    {
+        if (m_phase != Phase::Reading)
+            return;
+        if (error) {
+            if (m_request.empty()) {
+                log("closed without a request (" + error.message() + ")");
+                close();
+            } else {
+                answerError("unterminated request (" + error.message() + ")");
+            }
+            return;
+        }
+        const std::size_t limit = m_server->options().maxRequestBytes;
+        const std::size_t searchFrom = m_request.size();
+        m_request.append(m_chunk.data(), count);
+        const std::size_t end = m_request.find(Protocol::requestTerminator, searchFrom);
+        if (end != std::string::npos && end < limit) {
+            m_request.resize(end + 1); // anything after the line is not part of the request
+            answer(m_server->converter().handle(m_request));
+        } else if (m_request.size() >= limit) {
+            answerError("no line feed within " + std::to_string(limit) + " bytes");
+        } else {
+            readRequest();
+        }
+    }
+
+    void onDeadline()
+    {
+        switch (m_phase) {
+        case Phase::Reading:
+            if (m_request.empty()) {
+                log("dropped: no request within " + std::to_string(m_server->options().idleTimeout.count())
+                    + " ms");
+                close();
+            } else {
+                error_code ignored;
+                m_socket.cancel(ignored); // the pending read; the error reply goes out next
+                answerError("request not finished within "
+                            + std::to_string(m_server->options().idleTimeout.count()) + " ms");
+            }
+            break;
+        case Phase::Writing:
+            log("dropped: reply not taken in time");
+            close();
+            break;
+        case Phase::Lingering:
+        case Phase::Closed:
+            close();
+            break;
+        }
+    }
+
+    void answerError(const std::string& why)
+    {
+        answer(Outcome{Converter::errorReply(), "Error: " + why, false});
+    }
+
+    void answer(Outcome outcome)
+    {
+        const std::size_t shownBytes = 200;
+        log("request \"" + sanitisedForLog(m_request, shownBytes) + "\" -> "
+            + sanitisedForLog(outcome.summary, 2 * shownBytes));
+        if (outcome.reply.empty()) {
+            close();
+            return;
+        }
+        m_phase = Phase::Writing;
+        m_reply = std::move(outcome.reply);
+        m_stopAfterReply = outcome.stopRequested;
+        armDeadline(m_server->options().idleTimeout);
+        asio::async_write(m_socket, asio::buffer(m_reply),
+                          [self = shared_from_this()](const error_code& error, std::size_t) {
+                              self->onWritten(error);
+                          });
+    }
+
+    void onWritten(const error_code& error)
+    {
+        if (m_phase != Phase::Writing)
+            return;
+        if (error) {
+            log("reply not delivered (" + error.message() + ")");
+            close();
+        } else if (m_stopAfterReply) {
+            close();
+            m_server->stop();
+        } else {
+            error_code ignored;
+            m_socket.shutdown(tcp::socket::shutdown_send, ignored);
+            m_phase = Phase::Lingering;
+            armDeadline(std::min(maxLinger, m_server->options().idleTimeout));
+            linger();
+        }
+    }
+
+    void linger()
+    {
+        m_socket.async_read_some(asio::buffer(m_chunk),
+                                 [self = shared_from_this()](const error_code& error, std::size_t) {
+                                     if (self->m_phase != Phase::Lingering)
+                                         return;
+                                     if (error)
+                                         self->close();
+                                     else
+                                         self->linger();
+                                 });
+    }
+
+    void close()
+    {
+        if (m_phase == Phase::Closed)
+            return;
+        m_phase = Phase::Closed;
+        ++m_deadlineGeneration;
+        m_timer.cancel();
+        error_code ignored;
+        m_socket.shutdown(tcp::socket::shutdown_both, ignored);
+        m_socket.close(ignored);
+        m_server->connectionClosed();
+    }
+
+    void log(const std::string& text) const { logLine(m_peer + " " + text); }
+
+    tcp::socket m_socket;
+    asio::steady_timer m_timer;
+    std::shared_ptr<Server> m_server;
+    std::string m_peer;
+    std::array<char, 4096> m_chunk{};
+    std::string m_request;
+    std::string m_reply;
+    Phase m_phase = Phase::Reading;
+    bool m_stopAfterReply = false;
+    unsigned m_deadlineGeneration = 0;
+};
+
+} // namespace
+
+Server::Server(asio::io_context& io, const Converter& converter, ServerOptions options)
+    : m_io(io),
+      m_converter(converter),
+      m_options(options),
+      m_acceptor(io),
+      m_signals(io, SIGINT, SIGTERM),
+      m_acceptRetry(io)
+{
+}
+
+void Server::listen()
+{
+    const tcp::endpoint endpoint(asio::ip::address_v4::loopback(), m_options.port);
+    m_acceptor.open(endpoint.protocol());
+    // Lets a restarted server take its port back while old connections linger in
+    // TIME_WAIT; on Linux it never lets two servers listen on one port.
+    m_acceptor.set_option(tcp::acceptor::reuse_address(true));
+    m_acceptor.bind(endpoint);
+    m_acceptor.listen();
+}
+
+unsigned short Server::port() const
+{
+    error_code error;
+    const tcp::endpoint endpoint = m_acceptor.local_endpoint(error);
+    return error ? 0 : endpoint.port();
+}
+
+void Server::start()
+{
+    m_signals.async_wait([self = shared_from_this()](const error_code& error, int number) {
+        if (error)
+            return;
+        logLine("stopping on " + signalName(number));
+        self->stop();
+    });
+    accept();
+}
+
+void Server::stop()
+{
+    if (m_stopping)
+        return;
+    m_stopping = true;
+    error_code ignored;
+    m_acceptor.close(ignored);
+    m_signals.cancel(ignored);
+    m_acceptRetry.cancel();
+    m_io.stop();
+}
+
+void Server::connectionClosed()
+{
+    if (m_connections > 0)
+        --m_connections;
+    if (m_acceptPaused && !m_stopping) {
+        m_acceptPaused = false;
+        accept();
+    }
+}
+
+void Server::accept()
+{
+    m_acceptor.async_accept(m_acceptedPeer, [self = shared_from_this()](const error_code& error,
+                                                                       tcp::socket socket) {
+        if (self->m_stopping || !self->m_acceptor.is_open())
+            return;
+        if (error) {
+            logLine("cannot accept a connection: " + error.message());
+            self->m_acceptRetry.expires_after(acceptRetryDelay);
+            self->m_acceptRetry.async_wait([self](const error_code& waitError) {
+                if (!waitError && !self->m_stopping)
+                    self->accept();
+            });
+            return;
+        }
+        ++self->m_connections;
+        std::make_shared<Connection>(std::move(socket), self->m_acceptedPeer, self)->start();
+        if (self->m_connections < self->m_options.maxConnections)
+            self->accept();
+        else
+            self->m_acceptPaused = true;
+    });
+}
+
+} // namespace ConversionServer

@@ -1,0 +1,69 @@
+#ifndef GARBWRIGHT_CONVERSIONSERVER_SERVER_H
+#define GARBWRIGHT_CONVERSIONSERVER_SERVER_H
+
+#include "converter.h"
+
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/signal_set.hpp>
+#include <boost/asio/steady_timer.hpp>
+
+#include <chrono>
+#include <cstddef>
+#include <memory>
+
+namespace ConversionServer {
+
+struct ServerOptions
+{
+    unsigned short port = 0;
+    // Time a client has to send its whole request, and then to take the reply.
+    std::chrono::milliseconds idleTimeout{10000};
+    // A request with no line feed within this many bytes is answered with the error reply.
+    std::size_t maxRequestBytes = 64u * 1024u;
+    // Connections served at once; further clients wait in the listen queue.
+    std::size_t maxConnections = 64;
+};
+
+// The TCP front of the converter, on 127.0.0.1 only: one request per connection, answered
+// and closed. Clients are served concurrently on one thread; every wait on a client is
+// bounded by the idle timeout. Ends on a stop request, SIGINT or SIGTERM by stopping the
+// io_context it runs on.
+class Server : public std::enable_shared_from_this<Server>
+{
+public:
+    Server(boost::asio::io_context& io, const Converter& converter, ServerOptions options);
+
+    // Binds and listens; throws boost::system::system_error (e.g. port in use).
+    void listen();
+    unsigned short port() const;
+
+    // Starts accepting clients and watching for SIGINT and SIGTERM.
+    void start();
+    void stop();
+    bool isStopping() const { return m_stopping; }
+
+    const Converter& converter() const { return m_converter; }
+    const ServerOptions& options() const { return m_options; }
+
+    // Called once by each connection when it closes.
+    void connectionClosed();
+
+private:
+    void accept();
+
+    boost::asio::io_context& m_io;
+    const Converter& m_converter;
+    ServerOptions m_options;
+    boost::asio::ip::tcp::acceptor m_acceptor;
+    boost::asio::ip::tcp::endpoint m_acceptedPeer; // filled by the accept in progress
+    boost::asio::signal_set m_signals;
+    boost::asio::steady_timer m_acceptRetry;
+    std::size_t m_connections = 0;
+    bool m_acceptPaused = false;
+    bool m_stopping = false;
+};
+
+} // namespace ConversionServer
+
+#endif

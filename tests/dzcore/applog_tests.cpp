@@ -1,0 +1,75 @@
+#include "dzapp.h"
+
+#include <gtest/gtest.h>
+
+#include <QSet>
+
+#include <atomic>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+TEST(DzAppLog, KeepsEveryLineInOrderAndForwardsIt)
+{
+    DzApp app;
+    QStringList forwarded;
+    app.log(QStringLiteral("before a writer"));
+    app.setLogWriter([&forwarded](const QString& line) { forwarded.append(line); });
+    app.log(QStringLiteral("[Pliant Clothing Plugin] [Debug]\t[1] one"));
+    app.log(QString());
+    EXPECT_EQ(app.logLines(), (QStringList{"before a writer", "[Pliant Clothing Plugin] [Debug]\t[1] one", ""}));
+    EXPECT_EQ(forwarded, (QStringList{"[Pliant Clothing Plugin] [Debug]\t[1] one", ""}));
+    app.clearLog();
+    EXPECT_TRUE(app.logLines().isEmpty());
+}
+
+TEST(DzAppLog, SeveralThreads_NoLineLostOrTorn)
+{
+    DzApp app;
+    std::atomic<int> forwarded{0};
+    app.setLogWriter([&forwarded](const QString&) { ++forwarded; });
+    constexpr int threadCount = 8;
+    constexpr int linesEach = 500;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < threadCount; ++t) {
+        threads.emplace_back([&app, t] {
+            for (int i = 0; i < linesEach; ++i)
+                app.log(QStringLiteral("thread %1 line %2").arg(t).arg(i));
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+
+    const QStringList lines = app.logLines();
+    ASSERT_EQ(lines.size(), threadCount * linesEach);
+    EXPECT_EQ(forwarded.load(), threadCount * linesEach);
+    EXPECT_EQ(QSet<QString>(lines.begin(), lines.end()).size(), threadCount * linesEach);
+    // Each thread's lines keep their order.
+    std::vector<int> next(threadCount, 0);
+    for (const QString& line : lines) {
+        const QStringList parts = line.split(QLatin1Char(' '));
+        ASSERT_EQ(parts.size(), 4) << line.toStdString();
+        const int t = parts.at(1).toInt();
+        EXPECT_EQ(parts.at(3).toInt(), next[static_cast<size_t>(t)]++);
+    }
+}
+
+TEST(DzAppLog, FailingWriter_NothingEscapesAndTheLineIsKept)
+{
+    DzApp app;
+    app.setLogWriter([](const QString&) { throw std::runtime_error("disk full"); });
+    EXPECT_NO_THROW(app.log(QStringLiteral("kept")));
+    EXPECT_NO_THROW(app.log(QStringLiteral("kept too")));
+    EXPECT_EQ(app.logLines(), (QStringList{"kept", "kept too"}));
+}
+
+TEST(DzAppDialogs, FailingDialogWriter_NothingEscapesAndTheDialogIsRecorded)
+{
+    DzApp app;
+    app.setDialogMode(DzApp::AcceptDialogs);
+    app.setDialogWriter([](const QString&) { throw std::runtime_error("closed"); });
+    DzDialogRecord record;
+    record.title = QStringLiteral("T");
+    EXPECT_NO_THROW(app.reportDialog(record));
+    EXPECT_EQ(app.dialogRecords().size(), 1);
+}

@@ -1,0 +1,68 @@
+#ifndef DZCORE_TESTS_HOSTFIXTURE_H
+#define DZCORE_TESTS_HOSTFIXTURE_H
+
+#include "dzapp.h"
+#include "dzscene.h"
+
+#include <gtest/gtest.h>
+
+#include <QObject>
+
+#include <memory>
+#include <tuple>
+#include <type_traits>
+#include <vector>
+
+// A fresh application and scene, installed as the globals that host code reaches them
+// through, for the length of one test.
+class HostFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_app = std::make_unique<DzApp>();
+        m_scene = std::make_unique<DzScene>();
+        dzApp = m_app.get();
+        dzScene = m_scene.get();
+    }
+
+    void TearDown() override
+    {
+        dzScene = nullptr;
+        dzApp = nullptr;
+        m_scene.reset();
+        m_app.reset();
+    }
+
+    DzApp& app() { return *m_app; }
+    DzScene& scene() { return *m_scene; }
+
+private:
+    std::unique_ptr<DzApp> m_app;
+    std::unique_ptr<DzScene> m_scene;
+};
+
+// Records each emission of one signal with its arguments, until it goes out of scope.
+template <class Sender, class... Args>
+class SignalLog {
+public:
+    using Call = std::tuple<std::decay_t<Args>...>;
+
+    SignalLog(Sender* sender, void (Sender::*signal)(Args...))
+        : m_connection(QObject::connect(sender, signal,
+                                        [this](Args... args) { m_calls.emplace_back(args...); }))
+    {
+    }
+    ~SignalLog() { QObject::disconnect(m_connection); }
+    SignalLog(const SignalLog&) = delete;
+    SignalLog& operator=(const SignalLog&) = delete;
+
+    int count() const { return static_cast<int>(m_calls.size()); }
+    const Call& at(int index) const { return m_calls.at(static_cast<size_t>(index)); }
+    const Call& last() const { return m_calls.back(); }
+
+private:
+    std::vector<Call> m_calls;
+    QMetaObject::Connection m_connection;
+};
+
+#endif
