@@ -6,7 +6,12 @@
 #include "dzskeleton.h"
 #include "garbwright.h"
 
+#include "protocol.h"
+
+#include <QElapsedTimer>
 #include <QSettings>
+#include <QTcpSocket>
+#include <QThread>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -59,6 +64,13 @@ protected:
         return result;
     }
 
+    // The companion application's settings, as it would store them.
+    void setInstallDir(const QString& directory)
+    {
+        QSettings settings(QStringLiteral("Brackenmoor"), QStringLiteral("Tailorforge"));
+        settings.setValue(QStringLiteral("installDir"), directory);
+    }
+
     QStringList dialogTexts() const
     {
         QStringList texts;
@@ -88,6 +100,22 @@ protected:
     DzScene m_scene;
     std::unique_ptr<BMPliantClothing> m_clothing;
 };
+
+// Waits until nothing accepts connections on the server's port any more.
+inline bool portFreed(int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < timeoutMs) {
+        QTcpSocket probe;
+        probe.connectToHost(QStringLiteral("127.0.0.1"), static_cast<quint16>(Protocol::serverPort));
+        if (!probe.waitForConnected(200))
+            return true;
+        probe.abort();
+        QThread::msleep(50);
+    }
+    return false;
+}
 
 // True when `expected` occurs in `lines` in this order, other lines allowed in between.
 inline ::testing::AssertionResult inOrder(const QStringList& lines, const QStringList& expected)

@@ -1,89 +1,9 @@
 // The conversion request against a scripted server on the server's fixed port, and the
 // conform check of the garment the host then loads.
 
-#include "clothingfixture.h"
-#include "loopbackpeer.h"
-
-#include "dzcontentfolder.h"
-#include "dzcontentmgr.h"
-#include "protocol.h"
-
-#include <QDir>
-#include <QFile>
-#include <QSettings>
+#include "conversionfixture.h"
 
 namespace {
-
-const QString processingFailed = QStringLiteral("ERROR:  There was a problem processing the Pliant Clothing.");
-const std::string dressReply = "Runtime:Libraries:Character:Pliant Clothing:Brackenmoor:Summer Dress.cr2\n";
-const QString dressRelative = QStringLiteral("Runtime\\Libraries\\Character\\Pliant Clothing\\Brackenmoor\\Summer Dress.cr2");
-
-class Conversion : public ClothingTest {
-protected:
-    void SetUp() override
-    {
-        ClothingTest::SetUp();
-        ASSERT_TRUE(m_content.isValid());
-        const QString folder = m_content.path() + QStringLiteral("/Runtime/Libraries/Character/Pliant Clothing/Brackenmoor");
-        ASSERT_TRUE(QDir().mkpath(folder));
-        QFile dress(folder + QStringLiteral("/Summer Dress.cr2"));
-        ASSERT_TRUE(dress.open(QIODevice::WriteOnly));
-        dress.write("{\nversion\n\t{\n\tnumber 4.01\n\t}\nfigure\n\t{\n\tname Summer Dress\n\t}\n}\n");
-        dress.close();
-        m_dressPath = dress.fileName();
-        m_app.getContentMgr()->addContentDirectory(m_content.path());
-        m_scriptPath = m_content.path() + QStringLiteral("/Scripts/Pliant/convert.dsa");
-        m_body = addFigure(QStringLiteral("Base Female"), true);
-        m_app.clearLog();
-    }
-
-    // A server on the fixed port that answers probes and replies `reply` to a conversion.
-    void serve(std::string reply, int connections = 3)
-    {
-        m_server = std::make_unique<LoopbackPeer>(
-            answerWith([reply](const std::string& request) {
-                return request == Protocol::probeRequest ? std::string("ready\n") : reply;
-            }),
-            Protocol::serverPort, connections);
-    }
-
-    void convert(const QString& vendor = QStringLiteral("Brackenmoor"),
-                 const QString& clothing = QStringLiteral("Summer Dress"))
-    {
-        m_clothing->processPliantClothing(vendor, clothing, m_scriptPath);
-    }
-
-    // The conversion requests the server received (probes left out).
-    std::vector<std::string> conversionRequests()
-    {
-        m_server->finish();
-        std::vector<std::string> requests;
-        for (const std::string& request : m_server->requests()) {
-            if (request != Protocol::probeRequest)
-                requests.push_back(request);
-        }
-        return requests;
-    }
-
-    // Whether the last conversion left a figure remembered: a skeleton loaded now is
-    // checked against it only then.
-    bool figureRemembered()
-    {
-        m_app.clearLog();
-        DzSkeleton probe(QStringLiteral("Probe"));
-        m_clothing->clothingLoaded(&probe);
-        const bool remembered = messages().contains(QStringLiteral("Forgetting current figure"));
-        return remembered;
-    }
-
-    int loadedCount() const { return m_scene.getNumNodes() - 1; }
-
-    QTemporaryDir m_content;
-    QString m_dressPath;
-    QString m_scriptPath;
-    DzSkeleton* m_body = nullptr;
-    std::unique_ptr<LoopbackPeer> m_server;
-};
 
 TEST_F(Conversion, WellFormedReply_GarmentLoadedConformedAndEveryStepLogged)
 {
@@ -208,18 +128,6 @@ TEST_F(Conversion, NoFigureSelected_NothingSent)
     EXPECT_EQ(messagesAt(QStringLiteral("Debug")).last(), QStringLiteral(" - Geom path: "));
     EXPECT_EQ(dialogTexts(), QStringList{QStringLiteral("ERROR: No figure selected.  Please select a figure")});
     EXPECT_TRUE(conversionRequests().empty());
-}
-
-TEST_F(Conversion, ServerGoneAfterTheProbe_ProblemMessageAndNothingLoaded)
-{
-    serve(dressReply, 2); // answers the two probes, then stops listening
-
-    convert();
-
-    EXPECT_EQ(dialogTexts(), QStringList{processingFailed});
-    EXPECT_EQ(messagesAt(QStringLiteral("Debug")).filter(QStringLiteral("Converted cr2 file")).size(), 0);
-    EXPECT_EQ(loadedCount(), 0);
-    EXPECT_FALSE(figureRemembered());
 }
 
 TEST_F(Conversion, ScriptOutsideEveryContentDirectory_ClearDialogAndNothingLoaded)

@@ -30,12 +30,6 @@ QString serverNotFoundMessage(const QString& updater)
 
 class ServerSlots : public ClothingTest {
 protected:
-    void setInstallDir(const QString& directory)
-    {
-        QSettings settings(QStringLiteral("Brackenmoor"), QStringLiteral("Tailorforge"));
-        settings.setValue(QStringLiteral("installDir"), directory);
-    }
-
     // A peer on the server's port that answers every request with `reply`.
     std::unique_ptr<LoopbackPeer> answering(const std::string& reply, int connections = 8)
     {
@@ -169,22 +163,6 @@ TEST_F(ServerSlots, PeerThatNeverAnswers_ProbeGivesUpWithinItsBound)
     timer.start();
     EXPECT_FALSE(m_clothing->isServerRunning());
     EXPECT_LT(timer.elapsed(), Protocol::probeTimeout.count() + 2000);
-}
-
-// Waits until nothing accepts connections on the server's port any more.
-bool portFreed(int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < timeoutMs) {
-        QTcpSocket probe;
-        probe.connectToHost(QStringLiteral("127.0.0.1"), static_cast<quint16>(Protocol::serverPort));
-        if (!probe.waitForConnected(200))
-            return true;
-        probe.abort();
-        QThread::msleep(50);
-    }
-    return false;
 }
 
 TEST_F(ServerSlots, RealServer_StartedFromTheInstallDirProbedAndStopped)

@@ -55,6 +55,11 @@ void PeerConnection::awaitRelease()
     m_released.wait_for(peerPatience);
 }
 
+bool PeerConnection::released(std::chrono::milliseconds wait)
+{
+    return m_released.wait_for(wait) == std::future_status::ready;
+}
+
 bool PeerConnection::receiveSome()
 {
     char buffer[4096];

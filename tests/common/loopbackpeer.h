@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
-// How long any blocking step of a test peer may wait.
-constexpr std::chrono::seconds peerPatience{5};
+// How long any blocking step of a test peer may wait: longer than any bound of the client.
+constexpr std::chrono::seconds peerPatience{10};
 
 // The accepted side of one connection, as seen by a peer's behaviour.
 class PeerConnection {
@@ -34,6 +34,8 @@ public:
     void reset();
     // Waits, reading nothing, until the test is done with the peer.
     void awaitRelease();
+    // Waits at most `wait`; true when the test is done with the peer.
+    bool released(std::chrono::milliseconds wait);
 
     std::string received;
 
