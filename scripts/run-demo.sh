@@ -2,7 +2,8 @@
 # Runs the demo on a built tree: lays out a demo install of the companion application (its
 # settings naming an install directory that holds the conversion server and its garment
 # library), a content directory with a host script, and a scene with one selected figure,
-# then runs the host on the script.
+# then runs the host on the script (GARBWRIGHT_DEMO_SCRIPT names another script of the
+# demo's content folder, e.g. "Check Server.dsa").
 # Usage: run-demo.sh BUILD_DIR [VENDOR [GARMENT]]
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -13,7 +14,7 @@ garment="${3:-Summer Dress}"
 demo="${GARBWRIGHT_DEMO_DIR:-$build/demo}"
 install="$demo/Tailorforge/"
 content="$demo/Content"
-script="$content/Scripts/Pliant Clothing/Dress Selected Figure.dsa"
+script="$content/Scripts/Pliant Clothing/${GARBWRIGHT_DEMO_SCRIPT:-Dress Selected Figure.dsa}"
 rm -rf "$demo"
 mkdir -p "$install" "$content/Runtime" "$demo/config/Brackenmoor"
 
@@ -40,7 +41,8 @@ converted=$(cd "$content" && find Runtime -name '*.cr2' 2>/dev/null | head -n 1)
 echo "== Converted file in the content directory: ${converted:-none}"
 for _ in $(seq 50); do port_in_use || break; sleep 0.1; done
 if port_in_use; then
-  echo "== The conversion server is still running" >&2
+  echo "== The conversion server is still running; asking it to stop" >&2
+  (exec 3<>/dev/tcp/127.0.0.1/12345 && printf 'stop\n' >&3 && timeout 5 cat <&3 >/dev/null) 2>/dev/null || true
   status=1
 else
   echo "== No conversion server left running"

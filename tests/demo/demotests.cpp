@@ -13,11 +13,13 @@ struct DemoRun {
     QString errors;
 };
 
-DemoRun runDemo(const QStringList& arguments)
+DemoRun runDemo(const QStringList& arguments, const QString& script = QString())
 {
     QTemporaryDir demoDir;
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    if (!script.isEmpty())
+        environment.insert(QStringLiteral("GARBWRIGHT_DEMO_SCRIPT"), script);
     environment.insert(QStringLiteral("GARBWRIGHT_DEMO_DIR"), demoDir.path() + QStringLiteral("/demo"));
     process.setProcessEnvironment(environment);
     process.start(QStringLiteral("bash"),
@@ -83,6 +85,41 @@ TEST(Demo, UnknownGarment_NothingLoadedAndTheServerStillStopped)
                                             QStringLiteral("   nothing was loaded"),
                                             QStringLiteral("== No conversion server left running")}));
     EXPECT_FALSE(run.lines.contains(QStringLiteral(" - Loading clothing")));
+}
+
+TEST(Demo, ServerSlotsFromAHostScript_StartProbeReportAndStopTheRealServer)
+{
+    const DemoRun run = runDemo({}, QStringLiteral("Check Server.dsa"));
+
+    ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString();
+    EXPECT_TRUE(containsInOrder(run.lines, {
+        QStringLiteral("Getting tf installation directory"),
+        QStringLiteral(" - Initializing settings"),
+        QStringLiteral(" - Returning install directory"),
+        QStringLiteral("== Install directory: /"),
+        QStringLiteral("Starting pliant clothing server"),
+        QStringLiteral(" - Checking if server is already running"),
+        QStringLiteral(" - Server is not running"),
+        QStringLiteral(" - TF Dir: /"),
+        QStringLiteral(" - Checking for server executable"),
+        QStringLiteral(" - Path: /"),
+        QStringLiteral(" - Starting server"),
+        QStringLiteral(" - Waiting for server to start"),
+        QStringLiteral("Done starting server"),
+        QStringLiteral("Getting server status"),
+        QStringLiteral(" - Creating socket client"),
+        QStringLiteral(" - Creating message"),
+        QStringLiteral(" - Sending message"),
+        QStringLiteral(" - Converting response"),
+        QStringLiteral(" - Returning result"),
+        QStringLiteral("== Server status: Garbwright Server"),
+        QStringLiteral("Determining if pliant clothing server is running"),
+        QStringLiteral(" - Server is running"),
+        QStringLiteral("== Server running: true"),
+        QStringLiteral("Stopping pliant clothing server"),
+        QStringLiteral("== No conversion server left running")}))
+        << run.lines.join(QLatin1Char('\n')).toStdString();
+    EXPECT_FALSE(run.errors.contains(QStringLiteral("[dialog]")));
 }
 
 } // namespace

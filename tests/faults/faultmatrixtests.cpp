@@ -76,6 +76,14 @@ protected:
     QTemporaryDir m_installRoot;
 };
 
+// The user is told the conversion failed; nothing is loaded or remembered.
+void expectConversionFailed(const Outcome& outcome)
+{
+    EXPECT_EQ(outcome.dialogs, QStringList{processingFailed});
+    EXPECT_EQ(outcome.loaded, 0);
+    EXPECT_FALSE(outcome.figureRemembered);
+}
+
 // Sends `bytes` one at a time, 100 ms apart, until done, the client goes, or the test ends.
 void trickle(PeerConnection& connection, const std::string& bytes)
 {
@@ -148,9 +156,7 @@ TEST_F(FaultMatrix, ResetInMidReply_PartialPathRefused)
 
     EXPECT_LT(outcome.elapsedMs, marginMs);
     EXPECT_TRUE(outcome.lines.contains(QStringLiteral(" - Converted cr2 file: Runtime\\Libraries\\Char")));
-    EXPECT_EQ(outcome.dialogs, QStringList{processingFailed});
-    EXPECT_EQ(outcome.loaded, 0);
-    EXPECT_FALSE(outcome.figureRemembered);
+    expectConversionFailed(outcome);
 }
 
 TEST_F(FaultMatrix, HundredMebibyteReply_RefusedAtTheCap)
@@ -164,9 +170,7 @@ TEST_F(FaultMatrix, HundredMebibyteReply_RefusedAtTheCap)
     const Outcome outcome = convertAndObserve();
 
     EXPECT_LT(outcome.elapsedMs, 10000);
-    EXPECT_EQ(outcome.dialogs, QStringList{processingFailed});
-    EXPECT_EQ(outcome.loaded, 0);
-    EXPECT_FALSE(outcome.figureRemembered);
+    expectConversionFailed(outcome);
 }
 
 TEST_F(FaultMatrix, PeerClosesWithoutReading_ConversionFails)
@@ -176,9 +180,7 @@ TEST_F(FaultMatrix, PeerClosesWithoutReading_ConversionFails)
     const Outcome outcome = convertAndObserve();
 
     EXPECT_LT(outcome.elapsedMs, marginMs);
-    EXPECT_EQ(outcome.dialogs, QStringList{processingFailed});
-    EXPECT_EQ(outcome.loaded, 0);
-    EXPECT_FALSE(outcome.figureRemembered);
+    expectConversionFailed(outcome);
 }
 
 TEST_F(FaultMatrix, ForeignProgramOnThePort_ItsAnswerIsNeverOpened)
@@ -188,9 +190,7 @@ TEST_F(FaultMatrix, ForeignProgramOnThePort_ItsAnswerIsNeverOpened)
     const Outcome outcome = convertAndObserve();
 
     EXPECT_LT(outcome.elapsedMs, marginMs);
-    EXPECT_EQ(outcome.dialogs, QStringList{processingFailed});
-    EXPECT_EQ(outcome.loaded, 0);
-    EXPECT_FALSE(outcome.figureRemembered);
+    expectConversionFailed(outcome);
 }
 
 TEST_F(FaultMatrix, ServerEndsBetweenProbeAndConversion_ProblemMessage)
@@ -200,9 +200,7 @@ TEST_F(FaultMatrix, ServerEndsBetweenProbeAndConversion_ProblemMessage)
     const Outcome outcome = convertAndObserve();
 
     EXPECT_LT(outcome.elapsedMs, marginMs);
-    EXPECT_EQ(outcome.dialogs, QStringList{processingFailed});
-    EXPECT_EQ(outcome.loaded, 0);
-    EXPECT_FALSE(outcome.figureRemembered);
+    expectConversionFailed(outcome);
 }
 
 TEST_F(FaultMatrix, InstallDirMissing_ServerNotFoundMessageNamesTheUpdater)
