@@ -8,7 +8,20 @@ DzApp* dzApp = nullptr;
 
 DzApp::DzApp(QObject* parent) : QObject(parent), m_contentMgr(new DzContentMgr(this)) {}
 
-DzApp::~DzApp() = default;
+DzApp::~DzApp()
+{
+    for (const QPointer<QObject>& object : qAsConst(m_scriptObjects))
+        delete object.data();
+}
+
+void DzApp::keepUntilExit(QObject* object)
+{
+    if (!object)
+        return;
+    QMutexLocker lock(&m_mutex);
+    m_scriptObjects.removeAll(QPointer<QObject>());
+    m_scriptObjects.append(object);
+}
 
 void DzApp::setLogWriter(LineWriter writer)
 {

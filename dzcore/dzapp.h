@@ -6,6 +6,7 @@
 #include <QList>
 #include <QMutex>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -56,6 +57,11 @@ public:
     QList<DzDialogRecord> dialogRecords() const;
     void clearDialogRecords();
 
+    // Objects that scripts construct belong to no one while the application runs (scripts
+    // may hand them around freely); those still alive when the application ends are
+    // deleted with it.
+    void keepUntilExit(QObject* object);
+
 public slots:
     void log(const QString& text);
     DzContentMgr* getContentMgr() const;
@@ -66,6 +72,7 @@ private:
     LineWriter m_logWriter;
     LineWriter m_dialogWriter;
     QList<DzDialogRecord> m_dialogs;
+    QList<QPointer<QObject>> m_scriptObjects;
     DialogMode m_dialogMode = InteractiveDialogs;
     DzContentMgr* m_contentMgr;
 };

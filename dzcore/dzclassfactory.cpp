@@ -1,5 +1,7 @@
 #include "dzclassfactory.h"
 
+#include "dzapp.h"
+
 #include <QMetaEnum>
 
 DzClassFactory::DzClassFactory(const QMetaObject* metaObject, const DzGuid& classID)
@@ -9,12 +11,18 @@ DzClassFactory::~DzClassFactory() = default;
 
 QObject* DzClassFactory::createInstance(QScriptContext* context) const
 {
-    if (!context || context->argumentCount() == 0)
-        return createInstance();
-    QVariantList args;
-    for (int i = 0; i < context->argumentCount(); ++i)
-        args.append(context->argument(i).toVariant());
-    return createInstance(args);
+    QObject* object;
+    if (!context || context->argumentCount() == 0) {
+        object = createInstance();
+    } else {
+        QVariantList args;
+        for (int i = 0; i < context->argumentCount(); ++i)
+            args.append(context->argument(i).toVariant());
+        object = createInstance(args);
+    }
+    if (dzApp && object && !object->parent())
+        dzApp->keepUntilExit(object);
+    return object;
 }
 
 void DzClassFactory::registerClass(QScriptEngine*) const
