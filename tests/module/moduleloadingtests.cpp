@@ -1,3 +1,4 @@
+#include "dzapp.h"
 #include "dzclassfactory.h"
 #include "dzplugin.h"
 
@@ -83,6 +84,9 @@ TEST_F(ModuleLoading, ScriptConstruction_MakesAnObjectWithTheTwelveSlots)
 {
     const auto getPluginDefinition =
         reinterpret_cast<DzGetPluginDefinitionFunction>(resolve("getPluginDefinition"));
+    // The host deletes what scripts constructed when it ends.
+    DzApp app;
+    dzApp = &app;
     QScriptEngine engine;
     getPluginDefinition()->getClassFactory(0)->registerClass(&engine);
 
@@ -94,6 +98,7 @@ TEST_F(ModuleLoading, ScriptConstruction_MakesAnObjectWithTheTwelveSlots)
     EXPECT_EQ(meta->methodCount() - meta->methodOffset(), 12);
     EXPECT_TRUE(engine.evaluate(QStringLiteral("typeof new BMPliantClothing().processPliantClothing"))
                     .toString() == QStringLiteral("function"));
+    dzApp = nullptr;
 }
 
 } // namespace
