@@ -3,7 +3,8 @@
 # settings naming an install directory that holds the conversion server and its garment
 # library), a content directory with a host script, and a scene with one selected figure,
 # then runs the host on the script (GARBWRIGHT_DEMO_SCRIPT names another script of the
-# demo's content folder, e.g. "Check Server.dsa").
+# demo's content folder, e.g. "Check Server.dsa"; GARBWRIGHT_DEMO_WRAPPER a command that
+# runs the host, e.g. valgrind).
 # Usage: run-demo.sh BUILD_DIR [VENDOR [GARMENT]]
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -33,7 +34,8 @@ fi
 
 echo "== Host log (the plug-in's lines start with [Pliant Clothing Plugin])"
 status=0
-XDG_CONFIG_HOME="$demo/config" "$build/bin/dzhost" \
+# shellcheck disable=SC2086 # the wrapper is a command line, split on purpose
+XDG_CONFIG_HOME="$demo/config" ${GARBWRIGHT_DEMO_WRAPPER:-} "$build/bin/dzhost" \
   --content "$content" --scene "$root/examples/demo-scene.json" --dialogs accept \
   "$script" "$vendor" "$garment" || status=$?
 

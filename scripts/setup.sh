@@ -8,6 +8,7 @@ packages=(
   qtbase5-dev qtscript5-dev
   libboost-system-dev libboost-thread-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  valgrind
 )
 
 missing=()

@@ -6,5 +6,6 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${GARBWRIGHT_BUILD_DIR:-$root/build}"
 
 bash "$root/scripts/build.sh" "$@"
-cd "$build"
-ctest --output-on-failure -j2
+(cd "$build" && ctest --output-on-failure -j2)
+# The demo once more, with the host under valgrind's memcheck.
+bash "$root/scripts/memcheck-demo.sh" "$build"

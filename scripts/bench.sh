@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Builds the benchmarks (Release, in build-bench/ or the folder named by
+# GARBWRIGHT_BENCH_BUILD_DIR) and runs them. Each one times the module next to its
+# baseline in the same run and ends with a summary of the ratios (docs/performance.md).
+# Arguments go to every benchmark program; without any, each figure is the median of five
+# repetitions. The conversion benchmark uses the server's fixed port 12345: do not run it
+# beside the tests or a running server.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="${GARBWRIGHT_BENCH_BUILD_DIR:-$root/build-bench}"
+
+bash "$root/scripts/setup.sh"
+
+# spdlog is the logging benchmark's baseline and nothing else needs it.
+if ! dpkg-query -W -f='${Status}' libspdlog-dev 2>/dev/null | grep -q 'install ok installed'; then
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends libspdlog-dev
+fi
+
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DGARBWRIGHT_WERROR=ON \
+  -DGARBWRIGHT_BENCH=ON >/dev/null
+cmake --build "$build" -j2 --target garbwright_benches
+
+if [ $# -eq 0 ]; then
+  set -- --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+fi
+
+echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'), load average $(cut -d' ' -f1-3 /proc/loadavg)"
+for program in logging_bench socketclient_bench conversion_bench; do
+  echo
+  echo "== $program"
+  "$build/bin/$program" "$@"
+done
