@@ -4,7 +4,16 @@
 
 #include <QString>
 
-#include <utility>
+#include <cstddef>
+#include <string>
+
+namespace {
+
+// A thread keeps a line buffer up to this size; one that grew past it for a long message
+// is given back.
+constexpr std::size_t keptBufferBytes = 64 * 1024;
+
+} // namespace
 
 DzAppLogger::DzAppLogger(Orv::Logging::Level minimumLevel)
     : Logger(minimumLevel)
@@ -16,7 +25,15 @@ void DzAppLogger::log(std::string message, Orv::Logging::Level level)
     DzApp* const app = dzApp;
     if (app == nullptr)
         return;
-    std::string text(linePrefix);
-    text += format(std::move(message), level);
-    app->log(QString::fromStdString(text));
+    // The line is built in a buffer that each thread keeps, so that a line costs no
+    // allocation before the host's own string. Anything the host does with the line
+    // happens after the buffer is done with, so a host that logs again on this thread
+    // finds it free.
+    thread_local std::string text;
+    text.assign(linePrefix);
+    appendFormatted(text, message, level);
+    const QString line = QString::fromStdString(text);
+    if (text.capacity() > keptBufferBytes)
+        std::string().swap(text);
+    app->log(line);
 }

@@ -9,6 +9,7 @@
 #include <charconv>
 #include <chrono>
 #include <fstream>
+#include <iterator>
 #include <string_view>
 #include <utility>
 
@@ -158,7 +159,10 @@ std::string timeText(const std::tm& localTime, std::int64_t elapsed)
     return text;
 }
 
-std::string timeText()
+namespace {
+
+// The text of timeText(), kept per thread: formatting a line copies nothing out of it.
+const std::string& currentTimeText()
 {
     thread_local TimeTextCache cache;
     const std::time_t now = std::time(nullptr);
@@ -178,6 +182,13 @@ std::string timeText()
     return cache.text;
 }
 
+} // namespace
+
+std::string timeText()
+{
+    return currentTimeText();
+}
+
 // --- Logger ---------------------------------------------------------------------------
 
 Logger::Logger(Level minimumLevel)
@@ -191,16 +202,45 @@ Logger::~Logger() = default;
 
 std::string Logger::format(std::string message, Level level) const
 {
-    // Room for the values up front, so the line is allocated once.
+    std::string line;
+    appendFormatted(line, message, level);
+    return line;
+}
+
+void Logger::appendFormatted(std::string& out, const std::string& message, Level level) const
+{
+    const std::string_view levelValue = levelText(level);
+    const std::string& threadValue = currentThreadText();
+    const std::string& timeValue = currentTimeText();
+
+    // The default template is laid out directly. That gives the same text as replacing its
+    // placeholders one after another, because no value put in before the message holds a
+    // '{' (level names and the time never do; the thread text is checked), so no value can
+    // carry a placeholder into a later step.
+    if (m_format == defaultFormat && threadValue.find('{') == std::string::npos) {
+        out.reserve(out.size() + levelValue.size() + threadValue.size() + timeValue.size()
+                    + message.size() + 8);
+        out += '[';
+        out += levelValue;
+        out += "]\t[";
+        out += threadValue;
+        out += "] ";
+        out += timeValue;
+        out += '\t';
+        out += message;
+        return;
+    }
+
+    // Any other template: each placeholder in turn. The message goes in last, so that
+    // placeholder names inside it are never expanded.
     std::string line;
     line.reserve(m_format.size() + message.size() + 64);
     line = m_format;
-    // The message goes in last, so that placeholder names inside it are never expanded.
-    Detail::replaceAllInPlace(line, levelPlaceholder, levelText(level));
-    Detail::replaceAllInPlace(line, threadPlaceholder, currentThreadText());
-    Detail::replaceAllInPlace(line, timePlaceholder, timeText());
+    Detail::replaceAllInPlace(line, levelPlaceholder, levelValue);
+    Detail::replaceAllInPlace(line, threadPlaceholder, threadValue);
+    Detail::replaceAllInPlace(line, timePlaceholder, timeValue);
     Detail::replaceAllInPlace(line, messagePlaceholder, message);
-    return line;
+    out += line;
 }
 
 // --- CompositeLogger ------------------------------------------------------------------
@@ -221,10 +261,15 @@ void CompositeLogger::add(std::shared_ptr<Logger> child)
 
 void CompositeLogger::log(std::string message, Level level)
 {
-    for (const std::shared_ptr<Logger>& child : m_loggers) {
+    for (auto child = m_loggers.begin(); child != m_loggers.end(); ++child) {
         try {
-            if (child->accepts(level))
-                child->log(message, level);
+            if ((*child)->accepts(level)) {
+                // Each child gets its own copy; the last one can have the original.
+                if (std::next(child) == m_loggers.end())
+                    (*child)->log(std::move(message), level);
+                else
+                    (*child)->log(message, level);
+            }
         } catch (...) {
             // One sink's failure costs it this message only; logging never fails.
         }

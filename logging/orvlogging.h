@@ -60,6 +60,10 @@ public:
     // {MESSAGE} replaced. No newline is added.
     std::string format(std::string message, Level level) const;
 
+    // The same line, appended to `out`: lets a sink put its own text in front without
+    // building the line twice.
+    void appendFormatted(std::string& out, const std::string& message, Level level) const;
+
     // The delivery rule every caller of log() applies: the level reaches the threshold
     // (signed comparison) and the switch is on.
     bool accepts(Level level) const { return m_enabled && level >= m_minimumLevel; }

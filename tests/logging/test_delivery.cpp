@@ -172,3 +172,20 @@ TEST(DzAppLogger, NoHostApplication_LineDropped)
     EXPECT_NO_THROW(sink.log("nowhere to go", Debug));
     dzApp = previous;
 }
+
+TEST(DzAppLogger, VeryLongLineThenShortOne_BothReachHostWhole)
+{
+    HostApp host;
+    DzAppLogger sink(Debug);
+    const std::string longMessage(200 * 1024, 'x');
+    sink.log(longMessage, Debug);
+    sink.log("short", Warning);
+
+    const QStringList lines = host.lines();
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines[0].endsWith(QLatin1Char('\t') + QString::fromStdString(longMessage)));
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("[Pliant Clothing Plugin] [Warning]\t[")));
+    EXPECT_TRUE(lines[1].endsWith(QStringLiteral("\tshort")));
+    // Nothing of the long line is left over in the short one.
+    EXPECT_LT(lines[1].size(), 100);
+}
