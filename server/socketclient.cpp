@@ -56,9 +56,10 @@ auto recorder(Outcome& outcome)
 class BoundedExchange
 {
 public:
-    explicit BoundedExchange(std::chrono::milliseconds bound)
-        : m_socket(m_context)
-        , m_deadline(m_context, bound)
+    BoundedExchange(boost::asio::io_context& context, std::chrono::milliseconds bound)
+        : m_context(context)
+        , m_socket(context)
+        , m_deadline(context, bound)
     {
         m_deadline.async_wait([this](const error_code& error) {
             if (error == boost::asio::error::operation_aborted)
@@ -129,8 +130,7 @@ private:
             throw system_error(boost::asio::error::timed_out, "request");
     }
 
-    // Declared first so that it outlives the objects that use it.
-    boost::asio::io_context m_context;
+    boost::asio::io_context& m_context;
     tcp::socket m_socket;
     boost::asio::steady_timer m_deadline;
     bool m_expired = false;
@@ -150,12 +150,13 @@ SocketClient::SocketClient(std::string host, unsigned int port,
 std::string SocketClient::request(std::string message)
 {
     trace("Setting up the socket");
+    // One I/O context for the whole request: its resolver, its socket and its deadline.
+    boost::asio::io_context context;
     // The lookup stays outside the bound: it cannot be abandoned part-way (the system
     // resolver is not cancellable), and the server's name is the local machine's.
     tcp::endpoint endpoint;
     {
-        boost::asio::io_context lookupContext;
-        tcp::resolver resolver(lookupContext);
+        tcp::resolver resolver(context);
         const tcp::resolver::results_type endpoints =
             resolver.resolve(tcp::v4(), m_host, m_port, tcp::resolver::address_configured);
         if (endpoints.empty())
@@ -164,7 +165,7 @@ std::string SocketClient::request(std::string message)
     }
 
     trace("Connecting to the server");
-    BoundedExchange exchange(m_timeout);
+    BoundedExchange exchange(context, m_timeout);
     // Only the first address is tried: the server listens on one.
     exchange.connect(endpoint);
 
