@@ -14,7 +14,7 @@
 
 namespace {
 
-struct NodeSpec {
+struct NodeDescription {
     QString name;
     QString kind;
     bool selected = false;
@@ -41,7 +41,7 @@ std::unique_ptr<DzNode> makeNode(const QString& kind, const QString& name)
     return nullptr;
 }
 
-bool readNodes(const QJsonDocument& document, std::vector<NodeSpec>* nodes, QString* error)
+bool readNodes(const QJsonDocument& document, std::vector<NodeDescription>* nodes, QString* error)
 {
     if (!document.isObject() || !document.object().value(QLatin1String("nodes")).isArray())
         return fail(error, QStringLiteral("expected an object with a \"nodes\" array"));
@@ -52,36 +52,36 @@ bool readNodes(const QJsonDocument& document, std::vector<NodeSpec>* nodes, QStr
         if (!array.at(i).isObject())
             return fail(error, where + QStringLiteral(": expected an object"));
         const QJsonObject object = array.at(i).toObject();
-        NodeSpec spec;
+        NodeDescription entry;
         const QJsonValue name = object.value(QLatin1String("name"));
         if (!name.isString() || name.toString().isEmpty())
             return fail(error, where + QStringLiteral(": \"name\" must be a non-empty text"));
-        spec.name = name.toString();
-        if (kinds.contains(spec.name))
-            return fail(error, where + QStringLiteral(": the name \"%1\" is used twice").arg(spec.name));
+        entry.name = name.toString();
+        if (kinds.contains(entry.name))
+            return fail(error, where + QStringLiteral(": the name \"%1\" is used twice").arg(entry.name));
         const QJsonValue kind = object.value(QLatin1String("kind"));
-        spec.kind = kind.isUndefined() ? QStringLiteral("prop") : kind.toString();
-        if (!makeNode(spec.kind, QString()))
+        entry.kind = kind.isUndefined() ? QStringLiteral("prop") : kind.toString();
+        if (!makeNode(entry.kind, QString()))
             return fail(error, where + QStringLiteral(": unknown kind (use figure, prop, light or camera)"));
         const QJsonValue selected = object.value(QLatin1String("selected"));
         if (!selected.isUndefined() && !selected.isBool())
             return fail(error, where + QStringLiteral(": \"selected\" must be true or false"));
-        spec.selected = selected.toBool(false);
+        entry.selected = selected.toBool(false);
         const QJsonValue follows = object.value(QLatin1String("follows"));
         if (!follows.isUndefined() && !follows.isString())
             return fail(error, where + QStringLiteral(": \"follows\" must be a figure's name"));
-        spec.follows = follows.toString();
-        if (!spec.follows.isEmpty() && spec.kind != QLatin1String("figure"))
+        entry.follows = follows.toString();
+        if (!entry.follows.isEmpty() && entry.kind != QLatin1String("figure"))
             return fail(error, where + QStringLiteral(": only a figure can follow another"));
-        kinds.insert(spec.name, spec.kind);
-        nodes->push_back(spec);
+        kinds.insert(entry.name, entry.kind);
+        nodes->push_back(entry);
     }
-    for (const NodeSpec& spec : *nodes) {
-        if (spec.follows.isEmpty())
+    for (const NodeDescription& entry : *nodes) {
+        if (entry.follows.isEmpty())
             continue;
-        if (kinds.value(spec.follows) != QLatin1String("figure") || spec.follows == spec.name)
+        if (kinds.value(entry.follows) != QLatin1String("figure") || entry.follows == entry.name)
             return fail(error, QStringLiteral("node \"%1\" follows \"%2\", which is not another figure")
-                                   .arg(spec.name, spec.follows));
+                                   .arg(entry.name, entry.follows));
     }
     return true;
 }
@@ -95,21 +95,21 @@ bool loadSceneJson(const QByteArray& json, DzScene* scene, QString* error)
     if (document.isNull())
         return fail(error, QStringLiteral("not valid JSON (%1 at offset %2)")
                                .arg(parseError.errorString()).arg(parseError.offset));
-    std::vector<NodeSpec> specs;
-    if (!readNodes(document, &specs, error))
+    std::vector<NodeDescription> descriptions;
+    if (!readNodes(document, &descriptions, error))
         return false;
 
     QHash<QString, DzNode*> made;
-    for (const NodeSpec& spec : specs) {
-        std::unique_ptr<DzNode> node = makeNode(spec.kind, spec.name);
-        node->select(spec.selected);
-        made.insert(spec.name, node.get());
+    for (const NodeDescription& entry : descriptions) {
+        std::unique_ptr<DzNode> node = makeNode(entry.kind, entry.name);
+        node->select(entry.selected);
+        made.insert(entry.name, node.get());
         scene->addNode(node.release());
     }
-    for (const NodeSpec& spec : specs) {
-        if (!spec.follows.isEmpty()) {
-            qobject_cast<DzSkeleton*>(made.value(spec.name))
-                ->setFollowTarget(qobject_cast<DzSkeleton*>(made.value(spec.follows)));
+    for (const NodeDescription& entry : descriptions) {
+        if (!entry.follows.isEmpty()) {
+            qobject_cast<DzSkeleton*>(made.value(entry.name))
+                ->setFollowTarget(qobject_cast<DzSkeleton*>(made.value(entry.follows)));
         }
     }
     return true;
