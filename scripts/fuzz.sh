@@ -39,7 +39,8 @@ for target in "${targets[@]}"; do
   cp -r "$root/fuzz/corpus/$target" "$work/$target"
   echo "== $target: ${seconds}s"
   if ! TMPDIR="$trees" "$build/fuzz/$target" -max_total_time="$seconds" -timeout=10 \
-      -artifact_prefix="$build/artifacts/$target-" "$work/$target" >"$work/$target.log" 2>&1; then
+      -dict="$root/fuzz/dict/$target.dict" -artifact_prefix="$build/artifacts/$target-" \
+      "$work/$target" >"$work/$target.log" 2>&1; then
     failed+=("$target")
     tail -n 40 "$work/$target.log"
   fi
