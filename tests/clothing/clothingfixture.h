@@ -1,10 +1,9 @@
 #ifndef GARBWRIGHT_TESTS_CLOTHINGFIXTURE_H
 #define GARBWRIGHT_TESTS_CLOTHINGFIXTURE_H
 
-#include "dzapp.h"
-#include "dzscene.h"
 #include "dzskeleton.h"
 #include "garbwright.h"
+#include "hostfixture.h"
 
 #include "protocol.h"
 
@@ -21,26 +20,23 @@
 
 // A host of our own for each test: application, scene and a settings store in a temporary
 // folder, dialogs answered at once, and one BMPliantClothing built after the scene exists.
-class ClothingTest : public ::testing::Test {
+class ClothingTest : public HostFixture {
 protected:
     void SetUp() override
     {
+        HostFixture::SetUp();
         ASSERT_TRUE(m_settingsDir.isValid());
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir.path());
-        dzApp = &m_app;
-        dzScene = &m_scene;
-        m_app.setDialogMode(DzApp::AcceptDialogs);
+        app().setDialogMode(DzApp::AcceptDialogs);
         m_clothing = std::make_unique<BMPliantClothing>();
-        m_app.clearLog();
-        m_app.clearDialogRecords();
+        app().clearLog();
+        app().clearDialogRecords();
     }
 
     void TearDown() override
     {
         m_clothing.reset();
-        m_scene.clear();
-        dzScene = nullptr;
-        dzApp = nullptr;
+        HostFixture::TearDown();
     }
 
     // The messages the module wrote into the host log, without prefix, level, thread and time.
@@ -50,7 +46,7 @@ protected:
     {
         static const QString prefix = QStringLiteral("[Pliant Clothing Plugin] [");
         QStringList result;
-        for (const QString& line : m_app.logLines()) {
+        for (const QString& line : app().logLines()) {
             if (!line.startsWith(prefix))
                 continue;
             const int levelEnd = line.indexOf(QLatin1Char(']'), prefix.size());
@@ -74,30 +70,12 @@ protected:
     QStringList dialogTexts() const
     {
         QStringList texts;
-        for (const DzDialogRecord& record : m_app.dialogRecords())
+        for (const DzDialogRecord& record : app().dialogRecords())
             texts.append(record.richText);
         return texts;
     }
 
-    DzSkeleton* addFigure(const QString& name, bool selected)
-    {
-        auto* figure = new DzSkeleton(name);
-        figure->select(selected);
-        m_scene.addNode(figure);
-        return figure;
-    }
-
-    DzNode* addProp(const QString& name, bool selected)
-    {
-        auto* prop = new DzNode(name);
-        prop->select(selected);
-        m_scene.addNode(prop);
-        return prop;
-    }
-
     QTemporaryDir m_settingsDir;
-    DzApp m_app;
-    DzScene m_scene;
     std::unique_ptr<BMPliantClothing> m_clothing;
 };
 

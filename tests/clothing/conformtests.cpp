@@ -6,7 +6,7 @@ using ConformCheck = ClothingTest;
 
 TEST_F(ConformCheck, LoadWithNoConversionPending_OnlyTheFirstLine)
 {
-    addFigure(QStringLiteral("Base Female"), true);
+    addNode<DzSkeleton>(QStringLiteral("Base Female"), true);
 
     EXPECT_EQ(messages(), QStringList{QStringLiteral("New item loaded: Base Female")});
 }
@@ -22,11 +22,11 @@ TEST_F(ConformCheck, NullSkeleton_NeverDereferenced)
 
 TEST_F(ConformCheck, FollowTargetChanges_LoggedWithTheNewTargetOrItsRemoval)
 {
-    DzSkeleton* body = addFigure(QStringLiteral("Base Female"), true);
-    DzSkeleton* shirt = addFigure(QStringLiteral("Shirt"), false);
+    DzSkeleton* body = addNode<DzSkeleton>(QStringLiteral("Base Female"), true);
+    DzSkeleton* shirt = addNode<DzSkeleton>(QStringLiteral("Shirt"), false);
     QObject::connect(shirt, &DzSkeleton::followTargetChanged, m_clothing.get(),
                      [&](DzSkeleton*) { m_clothing->clothingConformTargetChanged(shirt); });
-    m_app.clearLog();
+    app().clearLog();
 
     shirt->setFollowTarget(body);
     shirt->setFollowTarget(nullptr);

@@ -36,10 +36,10 @@ protected:
         dress.write("{\nversion\n\t{\n\tnumber 4.01\n\t}\nfigure\n\t{\n\tname Summer Dress\n\t}\n}\n");
         dress.close();
         m_dressPath = dress.fileName();
-        m_app.getContentMgr()->addContentDirectory(m_content.path());
+        app().getContentMgr()->addContentDirectory(m_content.path());
         m_scriptPath = m_content.path() + QStringLiteral("/Scripts/Pliant/convert.dsa");
-        m_body = addFigure(QStringLiteral("Base Female"), true);
-        m_app.clearLog();
+        m_body = addNode<DzSkeleton>(QStringLiteral("Base Female"), true);
+        app().clearLog();
     }
 
     // A server on the fixed port that answers probes and replies `reply` to a conversion.
@@ -79,14 +79,13 @@ protected:
     // checked against it only then.
     bool figureRemembered()
     {
-        m_app.clearLog();
+        app().clearLog();
         DzSkeleton probe(QStringLiteral("Probe"));
         m_clothing->clothingLoaded(&probe);
-        const bool remembered = messages().contains(QStringLiteral("Forgetting current figure"));
-        return remembered;
+        return messages().contains(QStringLiteral("Forgetting current figure"));
     }
 
-    int loadedCount() const { return m_scene.getNumNodes() - 1; }
+    int loadedCount() const { return scene().getNumNodes() - 1; }
 
     QTemporaryDir m_content;
     QString m_dressPath;

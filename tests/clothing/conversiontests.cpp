@@ -33,7 +33,7 @@ TEST_F(Conversion, WellFormedReply_GarmentLoadedConformedAndEveryStepLogged)
         QStringLiteral("Done reading response"),
         QStringLiteral(" - Converted cr2 file: ") + dressRelative,
         QStringLiteral(" - Determining current runtime directory"),
-        QStringLiteral(" - Current runtime: ") + m_app.getContentMgr()->getContentDirectory(0)->getName(),
+        QStringLiteral(" - Current runtime: ") + app().getContentMgr()->getContentDirectory(0)->getName(),
         QStringLiteral(" - Relative cr2 path: ") + dressRelative,
         QStringLiteral(" - Cr2 path: ") + m_dressPath,
         QStringLiteral(" - Remembering current figure"),
@@ -48,7 +48,7 @@ TEST_F(Conversion, WellFormedReply_GarmentLoadedConformedAndEveryStepLogged)
         QStringLiteral("Done processing clothing")}));
 
     ASSERT_EQ(loadedCount(), 1);
-    auto* dress = qobject_cast<DzSkeleton*>(m_scene.findNode(QStringLiteral("Summer Dress")));
+    auto* dress = qobject_cast<DzSkeleton*>(scene().findNode(QStringLiteral("Summer Dress")));
     ASSERT_NE(dress, nullptr);
     EXPECT_EQ(dress->getFollowTarget(), m_body);
     EXPECT_FALSE(figureRemembered()) << "the loaded garment used up the remembered figure";
@@ -80,8 +80,8 @@ TEST_F(Conversion, UnusableReplies_RefusedWithOneDialogAndNothingLoaded)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.reply);
-        m_app.clearLog();
-        m_app.clearDialogRecords();
+        app().clearLog();
+        app().clearDialogRecords();
         serve(c.reply);
 
         convert();
@@ -150,16 +150,16 @@ protected:
     void SetUp() override
     {
         Conversion::SetUp();
-        QObject::disconnect(&m_scene, nullptr, m_clothing.get(), nullptr);
+        QObject::disconnect(&scene(), nullptr, m_clothing.get(), nullptr);
         serve(dressReply);
         convert();
-        m_app.clearLog();
+        app().clearLog();
     }
 };
 
 TEST_F(ConformAfterConversion, GarmentFollowingNothingOrAnotherFigure_NotConformed)
 {
-    DzSkeleton* other = addFigure(QStringLiteral("Other Figure"), false);
+    DzSkeleton* other = addNode<DzSkeleton>(QStringLiteral("Other Figure"), false);
     DzSkeleton loose(QStringLiteral("Loose Dress"));
     loose.setFollowTarget(other);
 
@@ -187,11 +187,11 @@ TEST_F(ConformAfterConversion, FigureDeletedBeforeTheLoad_TreatedAsNothingPendin
 
 TEST_F(ConformAfterConversion, LaterConversion_OverwritesTheRememberedFigure)
 {
-    DzSkeleton* second = addFigure(QStringLiteral("Second Figure"), true);
+    DzSkeleton* second = addNode<DzSkeleton>(QStringLiteral("Second Figure"), true);
     m_body->select(false);
     serve(dressReply);
     convert();
-    m_app.clearLog();
+    app().clearLog();
     DzSkeleton dress(QStringLiteral("Summer Dress"));
     dress.setFollowTarget(second);
 

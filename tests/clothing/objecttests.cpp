@@ -19,16 +19,16 @@ TEST_F(ClothingObject, SecondConstruction_LogsItsLinesOnceWithoutASecondSink)
     EXPECT_EQ(messages(), (QStringList{
         QStringLiteral("Connecting dzScene::skeletonLoaded() signal to this::clothingLoaded() slot"),
         QStringLiteral("Pliant clothing plugin initialized")}));
-    for (const QString& line : m_app.logLines())
+    for (const QString& line : app().logLines())
         EXPECT_TRUE(line.startsWith(QStringLiteral("[Pliant Clothing Plugin] [Debug]\t[")));
 }
 
 TEST_F(ClothingObject, SkeletonAddedToTheScene_ReachesEachObjectOnce)
 {
     BMPliantClothing second;
-    m_app.clearLog();
+    app().clearLog();
 
-    addFigure(QStringLiteral("Coat"), false);
+    addNode<DzSkeleton>(QStringLiteral("Coat"), false);
 
     EXPECT_EQ(messages().count(QStringLiteral("New item loaded: Coat")), 2) << "one per object";
 }
@@ -53,7 +53,7 @@ void whileDialogOpen(const std::function<void(QWidget*)>& inspect, const QString
 
 TEST_F(ErrorDialog, Shown_ModalRichTextWithOkOnlyAndLoggedFirst)
 {
-    m_app.setDialogMode(DzApp::InteractiveDialogs);
+    app().setDialogMode(DzApp::InteractiveDialogs);
     const QString message = QStringLiteral("<h3>Heading</h3><br>line<br><a href=\"https://example.org/\">link</a>");
     bool inspected = false;
     whileDialogOpen([&](QWidget* dialog) {
@@ -82,13 +82,13 @@ TEST_F(ErrorDialog, Shown_ModalRichTextWithOkOnlyAndLoggedFirst)
 
 TEST_F(ErrorDialog, ConfirmationRequested_ShowsCancelAndCancellingAnswersZero)
 {
-    m_app.setDialogMode(DzApp::InteractiveDialogs);
+    app().setDialogMode(DzApp::InteractiveDialogs);
     whileDialogOpen([](QWidget*) {}, QStringLiteral("Cancel"));
     EXPECT_EQ(m_clothing->displayError(QStringLiteral("sure?"), true), 0);
 
-    m_app.setDialogMode(DzApp::AcceptDialogs);
+    app().setDialogMode(DzApp::AcceptDialogs);
     EXPECT_EQ(m_clothing->displayError(QStringLiteral("sure?"), true), 1);
-    const DzDialogRecord record = m_app.dialogRecords().last();
+    const DzDialogRecord record = app().dialogRecords().last();
     EXPECT_TRUE(record.cancelShown);
     EXPECT_FALSE(record.helpShown);
     EXPECT_EQ(record.acceptText, QStringLiteral("Ok"));
@@ -96,7 +96,7 @@ TEST_F(ErrorDialog, ConfirmationRequested_ShowsCancelAndCancellingAnswersZero)
 
 TEST_F(ErrorDialog, ClosedWithoutConfirming_AnswersZero)
 {
-    m_app.setDialogMode(DzApp::RejectDialogs);
+    app().setDialogMode(DzApp::RejectDialogs);
     EXPECT_EQ(m_clothing->displayError(QStringLiteral("closed")), 0);
 }
 
@@ -112,7 +112,7 @@ TEST_F(ErrorDialog, EmptyMessage_EmptyLabelAndEmptyLogMessage)
 {
     EXPECT_EQ(m_clothing->displayError(QString()), 1);
     EXPECT_EQ(messagesAt(QStringLiteral("Error")), QStringList{QString()});
-    EXPECT_EQ(m_app.dialogRecords().last().richText, QString());
+    EXPECT_EQ(app().dialogRecords().last().richText, QString());
 }
 
 } // namespace

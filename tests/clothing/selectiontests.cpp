@@ -12,9 +12,9 @@ const QString notAFigure = QStringLiteral("ERROR:  Must select a figure first");
 
 TEST_F(FigureSelection, OneFigure_ReturnedWithThreeLinesAndNoDialog)
 {
-    DzSkeleton* figure = addFigure(QStringLiteral("Base Female"), true);
-    addProp(QStringLiteral("Lamp"), false);
-    m_app.clearLog();
+    DzSkeleton* figure = addNode<DzSkeleton>(QStringLiteral("Base Female"), true);
+    addNode(QStringLiteral("Lamp"), false);
+    app().clearLog();
 
     EXPECT_EQ(m_clothing->getSelectedFigure(), figure);
     EXPECT_EQ(messages(), (QStringList{QStringLiteral("Getting selected figure"),
@@ -32,17 +32,17 @@ TEST_F(FigureSelection, BadSelections_OneDialogEachAndNoFigure)
     };
     const Case cases[] = {
         {"nothing", [] {}, noFigure},
-        {"two figures", [&] { addFigure(QStringLiteral("A"), true); addFigure(QStringLiteral("B"), true); }, tooMany},
-        {"figure and prop", [&] { addFigure(QStringLiteral("A"), true); addProp(QStringLiteral("P"), true); }, tooMany},
-        {"one prop", [&] { addProp(QStringLiteral("P"), true); }, notAFigure},
-        {"one light", [&] { auto* light = new DzLight(QStringLiteral("L")); light->select(); m_scene.addNode(light); }, notAFigure},
+        {"two figures", [&] { addNode<DzSkeleton>(QStringLiteral("A"), true); addNode<DzSkeleton>(QStringLiteral("B"), true); }, tooMany},
+        {"figure and prop", [&] { addNode<DzSkeleton>(QStringLiteral("A"), true); addNode(QStringLiteral("P"), true); }, tooMany},
+        {"one prop", [&] { addNode(QStringLiteral("P"), true); }, notAFigure},
+        {"one light", [&] { addNode<DzLight>(QStringLiteral("L"), true); }, notAFigure},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        m_scene.clear();
+        scene().clear();
         c.select();
-        m_app.clearLog();
-        m_app.clearDialogRecords();
+        app().clearLog();
+        app().clearDialogRecords();
 
         EXPECT_EQ(m_clothing->getSelectedFigure(), nullptr);
         EXPECT_EQ(dialogTexts(), QStringList{c.message});
@@ -54,8 +54,8 @@ TEST_F(FigureSelection, BadSelections_OneDialogEachAndNoFigure)
 
 TEST_F(FigureSelection, ConformedGarmentSelected_IsTheFigureItself)
 {
-    DzSkeleton* body = addFigure(QStringLiteral("Base Female"), false);
-    DzSkeleton* shirt = addFigure(QStringLiteral("Shirt"), true);
+    DzSkeleton* body = addNode<DzSkeleton>(QStringLiteral("Base Female"), false);
+    DzSkeleton* shirt = addNode<DzSkeleton>(QStringLiteral("Shirt"), true);
     shirt->setFollowTarget(body);
 
     EXPECT_EQ(m_clothing->getSelectedFigure(), shirt);

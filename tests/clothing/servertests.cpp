@@ -9,8 +9,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSettings>
-#include <QTcpSocket>
-#include <QThread>
 
 namespace {
 
@@ -49,8 +47,8 @@ TEST_F(ServerSlots, InstallDirAbsentOrEmpty_OneDialogWithTheHomepageLink)
         SCOPED_TRACE(storeEmpty ? "stored empty" : "absent");
         if (storeEmpty)
             setInstallDir(QString());
-        m_app.clearLog();
-        m_app.clearDialogRecords();
+        app().clearLog();
+        app().clearDialogRecords();
 
         m_clothing->startServer();
 

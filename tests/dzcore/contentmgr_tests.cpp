@@ -224,14 +224,6 @@ protected:
         writeFile(path, bytes);
         return path;
     }
-
-    DzSkeleton* addFigure(const QString& name, bool selected)
-    {
-        auto* figure = new DzSkeleton(name);
-        figure->select(selected);
-        scene().addNode(figure);
-        return figure;
-    }
 };
 
 } // namespace
@@ -262,8 +254,8 @@ TEST_F(OpenFileTest, Cr2WithoutAFigureName_NamedAfterTheFile)
 
 TEST_F(OpenFileTest, Merge_NewSkeletonFollowsTheSelectedFigureWhenAnnounced)
 {
-    DzSkeleton* figure = addFigure(QStringLiteral("Base Female"), true);
-    addFigure(QStringLiteral("Other"), false);
+    DzSkeleton* figure = addNode<DzSkeleton>(QStringLiteral("Base Female"), true);
+    addNode<DzSkeleton>(QStringLiteral("Other"), false);
     DzSkeleton* targetWhenAnnounced = nullptr;
     QObject::connect(&scene(), &DzScene::skeletonAdded, &scene(),
                      [&](DzSkeleton* skeleton) { targetWhenAnnounced = skeleton->getFollowTarget(); });
@@ -281,14 +273,14 @@ TEST_F(OpenFileTest, Merge_NoSingleSelectedFigure_FollowsNothing)
 {
     const QString path = write(QStringLiteral("shirt.cr2"), shirtFile);
     // Nothing selected.
-    addFigure(QStringLiteral("A"), false);
+    addNode<DzSkeleton>(QStringLiteral("A"), false);
     ASSERT_TRUE(mgr->openFile(path, true));
     EXPECT_EQ(qobject_cast<DzSkeleton*>(scene().getNode(1))->getFollowTarget(), nullptr);
     scene().clear();
 
     // Two figures selected.
-    addFigure(QStringLiteral("A"), true);
-    addFigure(QStringLiteral("B"), true);
+    addNode<DzSkeleton>(QStringLiteral("A"), true);
+    addNode<DzSkeleton>(QStringLiteral("B"), true);
     ASSERT_TRUE(mgr->openFile(path, true));
     EXPECT_EQ(qobject_cast<DzSkeleton*>(scene().getNode(2))->getFollowTarget(), nullptr);
     scene().clear();
@@ -303,7 +295,7 @@ TEST_F(OpenFileTest, Merge_NoSingleSelectedFigure_FollowsNothing)
 
 TEST_F(OpenFileTest, NoMerge_ReplacesTheSceneAndFollowsNothing)
 {
-    QPointer<DzSkeleton> old = addFigure(QStringLiteral("Base Female"), true);
+    QPointer<DzSkeleton> old = addNode<DzSkeleton>(QStringLiteral("Base Female"), true);
     ASSERT_TRUE(mgr->openFile(write(QStringLiteral("shirt.cr2"), shirtFile), false));
     EXPECT_TRUE(old.isNull());
     ASSERT_EQ(scene().getNumNodes(), 1);
@@ -312,7 +304,7 @@ TEST_F(OpenFileTest, NoMerge_ReplacesTheSceneAndFollowsNothing)
 
 TEST_F(OpenFileTest, Unreadable_FalseWithAReasonAndSceneUnchanged)
 {
-    addFigure(QStringLiteral("Base Female"), true);
+    addNode<DzSkeleton>(QStringLiteral("Base Female"), true);
     SignalLog added(&scene(), &DzScene::nodeAdded);
     struct Case {
         const char* what;

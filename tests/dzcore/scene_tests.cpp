@@ -13,26 +13,16 @@ QStringList names(const QObjectList& nodes)
     return result;
 }
 
-class SceneTest : public HostFixture {
-protected:
-    template <class T = DzNode>
-    T* add(const QString& name, bool selected = false)
-    {
-        auto* node = new T(name);
-        node->select(selected);
-        scene().addNode(node);
-        return node;
-    }
-};
+using SceneTest = HostFixture;
 
 } // namespace
 
 TEST_F(SceneTest, SelectedNodeList_InSceneOrderWhateverTheOrderOfSelecting)
 {
-    add(QStringLiteral("A"));
-    DzNode* b = add(QStringLiteral("B"));
-    DzNode* c = add<DzSkeleton>(QStringLiteral("C"));
-    DzNode* d = add(QStringLiteral("D"));
+    addNode(QStringLiteral("A"));
+    DzNode* b = addNode(QStringLiteral("B"));
+    DzNode* c = addNode<DzSkeleton>(QStringLiteral("C"));
+    DzNode* d = addNode(QStringLiteral("D"));
     d->select(true);
     b->select(true);
     c->select(true);
@@ -49,7 +39,7 @@ TEST_F(SceneTest, SelectedNodeList_InSceneOrderWhateverTheOrderOfSelecting)
 
 TEST_F(SceneTest, Selecting_AnnouncesTheChangedSelection)
 {
-    DzNode* a = add(QStringLiteral("A"));
+    DzNode* a = addNode(QStringLiteral("A"));
     SignalLog changed(&scene(), &DzScene::nodeSelectionListChanged);
     a->select(true);
     a->select(true); // no change
@@ -59,9 +49,9 @@ TEST_F(SceneTest, Selecting_AnnouncesTheChangedSelection)
 
 TEST_F(SceneTest, DeletingANode_TakesItOutOfTheScene)
 {
-    add(QStringLiteral("A"), true);
-    DzNode* b = add<DzSkeleton>(QStringLiteral("B"), true);
-    add(QStringLiteral("C"), true);
+    addNode(QStringLiteral("A"), true);
+    DzNode* b = addNode<DzSkeleton>(QStringLiteral("B"), true);
+    addNode(QStringLiteral("C"), true);
     SignalLog changed(&scene(), &DzScene::nodeSelectionListChanged);
 
     delete b;
@@ -76,10 +66,10 @@ TEST_F(SceneTest, AddNode_SkeletonAddedOnlyForFigures)
 {
     SignalLog nodes(&scene(), &DzScene::nodeAdded);
     SignalLog skeletons(&scene(), &DzScene::skeletonAdded);
-    add(QStringLiteral("Lamp"));
-    add<DzLight>(QStringLiteral("Light"));
-    add<DzCamera>(QStringLiteral("Camera"));
-    DzSkeleton* figure = add<DzSkeleton>(QStringLiteral("Base Female"));
+    addNode(QStringLiteral("Lamp"));
+    addNode<DzLight>(QStringLiteral("Light"));
+    addNode<DzCamera>(QStringLiteral("Camera"));
+    DzSkeleton* figure = addNode<DzSkeleton>(QStringLiteral("Base Female"));
     EXPECT_EQ(nodes.count(), 4);
     ASSERT_EQ(skeletons.count(), 1);
     EXPECT_EQ(std::get<0>(skeletons.at(0)), figure);

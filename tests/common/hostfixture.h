@@ -1,12 +1,14 @@
-#ifndef DZCORE_TESTS_HOSTFIXTURE_H
-#define DZCORE_TESTS_HOSTFIXTURE_H
+#ifndef GARBWRIGHT_TESTS_HOSTFIXTURE_H
+#define GARBWRIGHT_TESTS_HOSTFIXTURE_H
 
 #include "dzapp.h"
+#include "dznode.h"
 #include "dzscene.h"
 
 #include <gtest/gtest.h>
 
 #include <QObject>
+#include <QString>
 
 #include <memory>
 #include <tuple>
@@ -34,7 +36,19 @@ protected:
     }
 
     DzApp& app() { return *m_app; }
+    const DzApp& app() const { return *m_app; }
     DzScene& scene() { return *m_scene; }
+    const DzScene& scene() const { return *m_scene; }
+
+    // A new node of class T in the scene, selected or not.
+    template <class T = DzNode>
+    T* addNode(const QString& name, bool selected = false)
+    {
+        auto* node = new T(name);
+        node->select(selected);
+        m_scene->addNode(node);
+        return node;
+    }
 
 private:
     std::unique_ptr<DzApp> m_app;
