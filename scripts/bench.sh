@@ -9,16 +9,8 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${GARBWRIGHT_BENCH_BUILD_DIR:-$root/build-bench}"
 
-bash "$root/scripts/setup.sh"
-
 # spdlog is the logging benchmark's baseline and nothing else needs it.
-if ! dpkg-query -W -f='${Status}' libspdlog-dev 2>/dev/null | grep -q 'install ok installed'; then
-  SUDO=""
-  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
-  export DEBIAN_FRONTEND=noninteractive
-  $SUDO apt-get update -qq
-  $SUDO apt-get install -y -qq --no-install-recommends libspdlog-dev
-fi
+bash "$root/scripts/setup.sh" libspdlog-dev
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DGARBWRIGHT_WERROR=ON \
   -DGARBWRIGHT_BENCH=ON >/dev/null

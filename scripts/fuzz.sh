@@ -8,19 +8,8 @@ build="$root/build-fuzz"
 seconds="${1:-5}"
 targets=(fuzz_conversionreply fuzz_logging fuzz_request fuzz_contentfolder)
 
-bash "$root/scripts/setup.sh"
-
-missing=()
-for p in clang libclang-rt-14-dev; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  SUDO=""
-  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
-  export DEBIAN_FRONTEND=noninteractive
-  $SUDO apt-get update -qq
-  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+# The fuzzers need clang and its libFuzzer runtime.
+bash "$root/scripts/setup.sh" clang libclang-rt-14-dev
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DGARBWRIGHT_WERROR=ON -DGARBWRIGHT_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null

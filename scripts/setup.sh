@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building, testing and running the demo need.
-# Runs as root (or through sudo); safe to run again: apt skips what is already there.
+# Installs the Debian 12 packages that building, testing and running the demo need, and
+# any further packages named as arguments (the fuzzers' and benchmarks' own).
+# Runs as root (or through sudo); safe to run again: only missing packages are installed.
 set -euo pipefail
 
 packages=(
@@ -9,11 +10,11 @@ packages=(
   libboost-system-dev libboost-thread-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   valgrind
+  "$@"
 )
 
 missing=()
 for p in "${packages[@]}"; do
-  [ -n "$p" ] || continue
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 
