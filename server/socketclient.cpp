@@ -154,11 +154,13 @@ std::string SocketClient::request(std::string message)
     boost::asio::io_context context;
     // The lookup stays outside the bound: it cannot be abandoned part-way (the system
     // resolver is not cancellable), and the server's name is the local machine's.
+    // No "configured addresses only" flag: loopback does not count as configured, so on a
+    // machine with its network off that flag makes "localhost" unresolvable.
     tcp::endpoint endpoint;
     {
         tcp::resolver resolver(context);
         const tcp::resolver::results_type endpoints =
-            resolver.resolve(tcp::v4(), m_host, m_port, tcp::resolver::address_configured);
+            resolver.resolve(tcp::v4(), m_host, m_port, tcp::resolver::flags());
         if (endpoints.empty())
             throw system_error(boost::asio::error::host_not_found, "resolve");
         endpoint = endpoints.begin()->endpoint();
