@@ -89,7 +89,7 @@ std::string referenceLine(const std::string& format, const std::string& message,
 void checkFormat(const std::string& format, const std::string& message, std::int32_t level)
 {
     FormattingLogger logger;
-    logger.m_format = format;
+    logger.setLineTemplate(format);
     // The time text moves on every millisecond; compare only a line whose time could not
     // have changed while it was made.
     for (int attempt = 0; attempt < 20; ++attempt) {

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string_view>
 #include <utility>
 
@@ -21,10 +22,11 @@ namespace Logging {
 
 namespace {
 
-constexpr std::string_view levelPlaceholder = "{LEVEL}";
-constexpr std::string_view threadPlaceholder = "{THREAD}";
-constexpr std::string_view timePlaceholder = "{TIME}";
-constexpr std::string_view messagePlaceholder = "{MESSAGE}";
+using Detail::Field;
+
+// In the order in which they are replaced, the order of Field.
+constexpr std::array<std::string_view, Detail::placeholderCount> placeholders = {"{LEVEL}", "{THREAD}", "{TIME}",
+                                                                                 "{MESSAGE}"};
 
 constexpr std::array<std::string_view, 5> levelNames = {"Debug", "Info", "Warning", "Error", "Critical"};
 
@@ -189,16 +191,154 @@ std::string timeText()
     return currentTimeText();
 }
 
+namespace {
+
+// --- Line template ------------------------------------------------------------------
+//
+// A line is what replacing {LEVEL}, {THREAD}, {TIME} and {MESSAGE} in turn makes of the
+// template, each at every occurrence and never inside what that same step put in. A later
+// step does search what an earlier one put in, together with the text around it: an empty
+// level name joins "{TI" and "ME}" into a placeholder that the time step then fills.
+//
+// The template is split into its parts once. Walking those parts gives the same line as
+// the steps whenever each value put in before the message stands apart (below): then no
+// later placeholder can begin, end or lie inside it, so the later steps find exactly the
+// placeholders of the template's own text. Level names, the hexadecimal thread text and
+// the time text stand apart. For a line with a value that does not (a level outside the
+// table, whose name is empty), the template is split afresh with the values written in as
+// text, which the later steps search like the template's own.
+
+// Not empty, no brace, and no part of a later placeholder's name.
+bool standsApart(std::string_view value, Field field)
+{
+    if (value.empty() || value.find_first_of("{}") != std::string_view::npos)
+        return false;
+    for (auto later = static_cast<std::size_t>(field) + 1; later < placeholders.size(); ++later) {
+        if (placeholders[later].find(value) != std::string_view::npos)
+            return false;
+    }
+    return true;
+}
+
+bool levelStandsApart(std::string_view name)
+{
+    static const bool everyNameApart = std::all_of(levelNames.begin(), levelNames.end(), [](std::string_view each) {
+        return standsApart(each, Field::Level);
+    });
+    return !name.empty() && everyNameApart;
+}
+
+// The thread text never changes, so whether it stands apart is found once per thread.
+struct ThreadValue
+{
+    std::string_view text;
+    bool apart;
+};
+
+const ThreadValue& currentThreadValue()
+{
+    thread_local const ThreadValue value = [] {
+        const std::string& text = currentThreadText();
+        return ThreadValue{text, standsApart(text, Field::Thread)};
+    }();
+    return value;
+}
+
+using Values = std::array<std::string_view, Detail::placeholderCount>;
+// A value given here is written into the template as text; the others become parts.
+using WrittenIn = std::array<std::optional<std::string_view>, Detail::placeholderCount>;
+
+Detail::CompiledTemplate compile(std::string_view lineTemplate, const WrittenIn& writtenIn)
+{
+    struct Piece
+    {
+        Field field;
+        std::string text;
+    };
+    // Adjacent literal text is kept as one piece, so that a later step finds a placeholder
+    // that a written-in value forms with the text around it.
+    const auto appendLiteral = [](std::vector<Piece>& pieces, std::string_view text) {
+        if (text.empty())
+            return;
+        if (!pieces.empty() && pieces.back().field == Field::Literal)
+            pieces.back().text += text;
+        else
+            pieces.push_back({Field::Literal, std::string(text)});
+    };
+
+    std::vector<Piece> pieces;
+    appendLiteral(pieces, lineTemplate);
+    for (std::size_t step = 0; step < placeholders.size(); ++step) {
+        const std::string_view placeholder = placeholders[step];
+        std::vector<Piece> next;
+        for (Piece& piece : pieces) {
+            if (piece.field != Field::Literal) {
+                next.push_back(std::move(piece));
+                continue;
+            }
+            // Only the text as it was before this step is searched.
+            const std::string_view text = piece.text;
+            std::size_t start = 0;
+            for (auto found = text.find(placeholder); found != std::string_view::npos;
+                 found = text.find(placeholder, start)) {
+                appendLiteral(next, text.substr(start, found - start));
+                if (writtenIn[step])
+                    appendLiteral(next, *writtenIn[step]);
+                else
+                    next.push_back({static_cast<Field>(step), {}});
+                start = found + placeholder.size();
+            }
+            appendLiteral(next, text.substr(start));
+        }
+        pieces = std::move(next);
+    }
+
+    Detail::CompiledTemplate compiled;
+    for (const Piece& piece : pieces) {
+        if (piece.field == Field::Literal) {
+            compiled.parts.push_back({Field::Literal, compiled.literals.size(), piece.text.size()});
+            compiled.literals += piece.text;
+        } else {
+            compiled.parts.push_back({piece.field, 0, 0});
+            ++compiled.occurrences[static_cast<std::size_t>(piece.field)];
+        }
+    }
+    return compiled;
+}
+
+void appendLine(std::string& out, const Detail::CompiledTemplate& compiled, const Values& values)
+{
+    std::size_t size = compiled.literals.size();
+    for (std::size_t field = 0; field < values.size(); ++field)
+        size += compiled.occurrences[field] * values[field].size();
+    out.reserve(out.size() + size);
+    for (const Detail::Part& part : compiled.parts) {
+        if (part.field == Field::Literal)
+            out.append(compiled.literals.data() + part.begin, part.size);
+        else
+            out += values[static_cast<std::size_t>(part.field)];
+    }
+}
+
+} // namespace
+
 // --- Logger ---------------------------------------------------------------------------
 
 Logger::Logger(Level minimumLevel)
     : m_minimumLevel(minimumLevel)
-    , m_format(defaultFormat)
     , m_enabled(true)
 {
+    setLineTemplate(defaultFormat);
 }
 
 Logger::~Logger() = default;
+
+void Logger::setLineTemplate(std::string lineTemplate)
+{
+    Detail::CompiledTemplate compiled = compile(lineTemplate, {});
+    m_format = std::move(lineTemplate);
+    m_compiled = std::move(compiled);
+}
 
 std::string Logger::format(std::string message, Level level) const
 {
@@ -207,40 +347,15 @@ std::string Logger::format(std::string message, Level level) const
     return line;
 }
 
-void Logger::appendFormatted(std::string& out, const std::string& message, Level level) const
+void Logger::appendFormatted(std::string& out, std::string_view message, Level level) const
 {
-    const std::string_view levelValue = levelText(level);
-    const std::string& threadValue = currentThreadText();
-    const std::string& timeValue = currentTimeText();
-
-    // The default template is laid out directly. That gives the same text as replacing its
-    // placeholders one after another, because no value put in before the message holds a
-    // '{' (level names and the time never do; the thread text is checked), so no value can
-    // carry a placeholder into a later step.
-    if (m_format == defaultFormat && threadValue.find('{') == std::string::npos) {
-        out.reserve(out.size() + levelValue.size() + threadValue.size() + timeValue.size()
-                    + message.size() + 8);
-        out += '[';
-        out += levelValue;
-        out += "]\t[";
-        out += threadValue;
-        out += "] ";
-        out += timeValue;
-        out += '\t';
-        out += message;
+    const ThreadValue& thread = currentThreadValue();
+    const Values values = {levelText(level), thread.text, currentTimeText(), message};
+    if (levelStandsApart(values[0]) && thread.apart && standsApart(values[2], Field::Time)) {
+        appendLine(out, m_compiled, values);
         return;
     }
-
-    // Any other template: each placeholder in turn. The message goes in last, so that
-    // placeholder names inside it are never expanded.
-    std::string line;
-    line.reserve(m_format.size() + message.size() + 64);
-    line = m_format;
-    Detail::replaceAllInPlace(line, levelPlaceholder, levelValue);
-    Detail::replaceAllInPlace(line, threadPlaceholder, threadValue);
-    Detail::replaceAllInPlace(line, timePlaceholder, timeValue);
-    Detail::replaceAllInPlace(line, messagePlaceholder, message);
-    out += line;
+    appendLine(out, compile(m_format, {values[0], values[1], values[2], std::nullopt}), values);
 }
 
 // --- CompositeLogger ------------------------------------------------------------------
@@ -257,6 +372,15 @@ void CompositeLogger::add(std::shared_ptr<Logger> child)
     if (!child || child.get() == this)
         return;
     m_loggers.insert(std::move(child));
+}
+
+bool CompositeLogger::remove(const Logger* child)
+{
+    const auto found = m_loggers.find(child);
+    if (found == m_loggers.end())
+        return false;
+    m_loggers.erase(found);
+    return true;
 }
 
 void CompositeLogger::log(std::string message, Level level)

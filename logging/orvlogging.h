@@ -10,11 +10,14 @@
 // Nothing here knows the host; the sink that writes into the host's log is DzAppLogger
 // (dzapplogger.h).
 
+#include <cstddef>
 #include <cstdint>
 #include <ctime>
 #include <memory>
 #include <set>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace Orv {
 namespace Logging {
@@ -44,7 +47,32 @@ std::string timeText();
 // The same text from a given local time and elapsed running time in milliseconds.
 std::string timeText(const std::tm& localTime, std::int64_t elapsedMilliseconds);
 
-// Base of every sink. Fields are set by the constructor and, in the module, never change.
+namespace Detail {
+
+// The placeholders in the order in which they are replaced, then literal text.
+enum class Field : std::uint8_t { Level, Thread, Time, Message, Literal };
+inline constexpr std::size_t placeholderCount = 4;
+
+// One piece of a line: a placeholder, or a run of the template's literal text.
+struct Part
+{
+    Field field;
+    std::size_t begin; // a literal's text in CompiledTemplate::literals
+    std::size_t size;
+};
+
+// A template split into its parts, in line order: a line is the parts' texts in turn.
+struct CompiledTemplate
+{
+    std::string literals;
+    std::vector<Part> parts;
+    std::size_t occurrences[placeholderCount] = {}; // how often each placeholder is a part
+};
+
+} // namespace Detail
+
+// Base of every sink. The module sets nothing after construction; the setters are for
+// tests and tools, and must not run while another thread logs through the same logger.
 class Logger
 {
 public:
@@ -56,27 +84,39 @@ public:
     // accepts() first.
     virtual void log(std::string message, Level level) = 0;
 
-    // The finished line for a message: m_format with {LEVEL}, {THREAD}, {TIME} and finally
-    // {MESSAGE} replaced. No newline is added.
+    // The finished line for a message: the template with {LEVEL}, {THREAD}, {TIME} and
+    // finally {MESSAGE} replaced, each at every occurrence. No newline is added.
     std::string format(std::string message, Level level) const;
 
     // The same line, appended to `out`: lets a sink put its own text in front without
     // building the line twice.
-    void appendFormatted(std::string& out, const std::string& message, Level level) const;
+    void appendFormatted(std::string& out, std::string_view message, Level level) const;
 
     // The delivery rule every caller of log() applies: the level reaches the threshold
     // (signed comparison) and the switch is on.
     bool accepts(Level level) const { return m_enabled && level >= m_minimumLevel; }
 
-    Level m_minimumLevel;
-    std::string m_format;
-    bool m_enabled;
+    Level minimumLevel() const { return m_minimumLevel; }
+    void setMinimumLevel(Level level) { m_minimumLevel = level; }
+
+    bool isEnabled() const { return m_enabled; }
+    void setEnabled(bool enabled) { m_enabled = enabled; }
+
+    const std::string& lineTemplate() const { return m_format; }
+    // Takes a new template and splits it into its parts once, so that no line searches it.
+    void setLineTemplate(std::string lineTemplate);
 
 protected:
     // Not virtual on purpose: a logger is always destroyed through its concrete type,
     // which a shared owner made from that type guarantees. Protected, so that deleting
     // through a Logger pointer does not compile.
     ~Logger();
+
+private:
+    Level m_minimumLevel;
+    std::string m_format;
+    bool m_enabled;
+    Detail::CompiledTemplate m_compiled;
 };
 
 // Hands each message to its children in ascending order of their addresses. Its own
@@ -86,9 +126,13 @@ class CompositeLogger final : public Logger
 public:
     explicit CompositeLogger(Level minimumLevel);
 
-    // Adds a child for the composite's whole life. A logger already present, a null
-    // pointer and the composite itself are ignored.
+    // Adds a child until it is removed. A logger already present, a null pointer and the
+    // composite itself are ignored.
     void add(std::shared_ptr<Logger> child);
+
+    // Drops the composite's reference to a child; false when it was not a child. Like add(),
+    // not while another thread logs through the composite, nor from inside a child's log().
+    bool remove(const Logger* child);
 
     // Delivers to every accepting child. A child that throws loses that one message;
     // the children after it still get it.
@@ -97,9 +141,13 @@ public:
 private:
     struct AddressOrder
     {
-        bool operator()(const std::shared_ptr<Logger>& a, const std::shared_ptr<Logger>& b) const
+        using is_transparent = void;
+        static std::uintptr_t address(const Logger* logger) { return reinterpret_cast<std::uintptr_t>(logger); }
+        static std::uintptr_t address(const std::shared_ptr<Logger>& logger) { return address(logger.get()); }
+        template <class A, class B>
+        bool operator()(const A& a, const B& b) const
         {
-            return reinterpret_cast<std::uintptr_t>(a.get()) < reinterpret_cast<std::uintptr_t>(b.get());
+            return address(a) < address(b);
         }
     };
 

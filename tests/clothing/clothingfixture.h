@@ -4,6 +4,7 @@
 #include "dzskeleton.h"
 #include "garbwright.h"
 #include "hostfixture.h"
+#include "recordinglogger.h"
 
 #include "protocol.h"
 
@@ -31,31 +32,32 @@ protected:
         m_clothing = std::make_unique<BMPliantClothing>();
         app().clearLog();
         app().clearDialogRecords();
+        m_log = std::make_unique<RootRecording>();
     }
 
     void TearDown() override
     {
         m_clothing.reset();
+        m_log.reset();
         HostFixture::TearDown();
     }
 
-    // The messages the module wrote into the host log, without prefix, level, thread and time.
+    // Empties the host's log and the messages below.
+    void clearLog()
+    {
+        app().clearLog();
+        m_log->clear();
+    }
+
+    // The messages the module logged since SetUp or clearLog(), in order.
     QStringList messages() const { return messagesAt(QString()); }
     // Only those of one level ("Debug", "Error", ...).
     QStringList messagesAt(const QString& level) const
     {
-        static const QString prefix = QStringLiteral("[Pliant Clothing Plugin] [");
         QStringList result;
-        for (const QString& line : app().logLines()) {
-            if (!line.startsWith(prefix))
-                continue;
-            const int levelEnd = line.indexOf(QLatin1Char(']'), prefix.size());
-            const int firstTab = line.indexOf(QLatin1Char('\t'));
-            const int secondTab = line.indexOf(QLatin1Char('\t'), firstTab + 1);
-            if (levelEnd < 0 || firstTab < 0 || secondTab < 0)
-                continue;
-            if (level.isEmpty() || line.mid(prefix.size(), levelEnd - prefix.size()) == level)
-                result.append(line.mid(secondTab + 1));
+        for (const RecordingLogger::Entry& entry : m_log->entries()) {
+            if (level.isEmpty() || QString::fromStdString(Orv::Logging::levelName(entry.level)) == level)
+                result.append(QString::fromStdString(entry.message));
         }
         return result;
     }
@@ -77,6 +79,7 @@ protected:
 
     QTemporaryDir m_settingsDir;
     std::unique_ptr<BMPliantClothing> m_clothing;
+    std::unique_ptr<RootRecording> m_log;
 };
 
 // Waits until nothing accepts connections on the server's port any more.

@@ -26,7 +26,7 @@ TEST_F(ConformCheck, FollowTargetChanges_LoggedWithTheNewTargetOrItsRemoval)
     DzSkeleton* shirt = addNode<DzSkeleton>(QStringLiteral("Shirt"), false);
     QObject::connect(shirt, &DzSkeleton::followTargetChanged, m_clothing.get(),
                      [&](DzSkeleton*) { m_clothing->clothingConformTargetChanged(shirt); });
-    app().clearLog();
+    clearLog();
 
     shirt->setFollowTarget(body);
     shirt->setFollowTarget(nullptr);

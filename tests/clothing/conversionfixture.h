@@ -39,7 +39,7 @@ protected:
         app().getContentMgr()->addContentDirectory(m_content.path());
         m_scriptPath = m_content.path() + QStringLiteral("/Scripts/Pliant/convert.dsa");
         m_body = addNode<DzSkeleton>(QStringLiteral("Base Female"), true);
-        app().clearLog();
+        clearLog();
     }
 
     // A server on the fixed port that answers probes and replies `reply` to a conversion.
@@ -79,7 +79,7 @@ protected:
     // checked against it only then.
     bool figureRemembered()
     {
-        app().clearLog();
+        clearLog();
         DzSkeleton probe(QStringLiteral("Probe"));
         m_clothing->clothingLoaded(&probe);
         return messages().contains(QStringLiteral("Forgetting current figure"));

@@ -80,7 +80,7 @@ TEST_F(Conversion, UnusableReplies_RefusedWithOneDialogAndNothingLoaded)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.reply);
-        app().clearLog();
+        clearLog();
         app().clearDialogRecords();
         serve(c.reply);
 
@@ -153,7 +153,7 @@ protected:
         QObject::disconnect(&scene(), nullptr, m_clothing.get(), nullptr);
         serve(dressReply);
         convert();
-        app().clearLog();
+        clearLog();
     }
 };
 
@@ -191,7 +191,7 @@ TEST_F(ConformAfterConversion, LaterConversion_OverwritesTheRememberedFigure)
     m_body->select(false);
     serve(dressReply);
     convert();
-    app().clearLog();
+    clearLog();
     DzSkeleton dress(QStringLiteral("Summer Dress"));
     dress.setFollowTarget(second);
 

@@ -26,7 +26,7 @@ TEST_F(ClothingObject, SecondConstruction_LogsItsLinesOnceWithoutASecondSink)
 TEST_F(ClothingObject, SkeletonAddedToTheScene_ReachesEachObjectOnce)
 {
     BMPliantClothing second;
-    app().clearLog();
+    clearLog();
 
     addNode<DzSkeleton>(QStringLiteral("Coat"), false);
 

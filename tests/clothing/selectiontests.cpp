@@ -14,7 +14,7 @@ TEST_F(FigureSelection, OneFigure_ReturnedWithThreeLinesAndNoDialog)
 {
     DzSkeleton* figure = addNode<DzSkeleton>(QStringLiteral("Base Female"), true);
     addNode(QStringLiteral("Lamp"), false);
-    app().clearLog();
+    clearLog();
 
     EXPECT_EQ(m_clothing->getSelectedFigure(), figure);
     EXPECT_EQ(messages(), (QStringList{QStringLiteral("Getting selected figure"),
@@ -41,7 +41,7 @@ TEST_F(FigureSelection, BadSelections_OneDialogEachAndNoFigure)
         SCOPED_TRACE(c.name);
         scene().clear();
         c.select();
-        app().clearLog();
+        clearLog();
         app().clearDialogRecords();
 
         EXPECT_EQ(m_clothing->getSelectedFigure(), nullptr);

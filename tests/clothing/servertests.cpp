@@ -47,7 +47,7 @@ TEST_F(ServerSlots, InstallDirAbsentOrEmpty_OneDialogWithTheHomepageLink)
         SCOPED_TRACE(storeEmpty ? "stored empty" : "absent");
         if (storeEmpty)
             setInstallDir(QString());
-        app().clearLog();
+        clearLog();
         app().clearDialogRecords();
 
         m_clothing->startServer();

@@ -85,6 +85,13 @@ TEST(CompositeLogger, SameChildTwice_OneChildOneDelivery)
     composite.log("once", Debug);
     ASSERT_EQ(recorder->m_entries.size(), 1u);
     EXPECT_EQ(recorder->m_entries[0].message, "once");
+
+    // Removed, it gets nothing more and the composite no longer holds it.
+    EXPECT_TRUE(composite.remove(recorder.get()));
+    EXPECT_FALSE(composite.remove(recorder.get()));
+    EXPECT_EQ(recorder.use_count(), 1);
+    composite.log("after", Debug);
+    EXPECT_EQ(recorder->m_entries.size(), 1u);
 }
 
 TEST(CompositeLogger, ChildThresholdsAndSwitches_AppliedPerChild)
@@ -92,7 +99,7 @@ TEST(CompositeLogger, ChildThresholdsAndSwitches_AppliedPerChild)
     auto all = std::make_shared<RecordingLogger>(Debug);
     auto errorsOnly = std::make_shared<RecordingLogger>(Error);
     auto switchedOff = std::make_shared<RecordingLogger>(Debug);
-    switchedOff->m_enabled = false;
+    switchedOff->setEnabled(false);
     CompositeLogger composite(Debug);
     composite.add(all);
     composite.add(errorsOnly);
@@ -144,6 +151,8 @@ TEST(EntryPoint, RootThresholdAndFailingSink_CallerUnaffected)
     EXPECT_EQ(recorder->m_entries[1].level, 5);
     EXPECT_EQ(recorder->m_entries[1].line.rfind("[]\t[", 0), 0u) << recorder->m_entries[1].line;
     EXPECT_EQ(thrower->m_entries.size(), 2u);
+    rootLogger.remove(thrower.get());
+    rootLogger.remove(recorder.get());
 }
 
 TEST(DzAppLogger, Line_ReachesHostWithPrefix)

@@ -37,7 +37,7 @@ double elapsedSeconds(const std::string& time)
 std::string threadText()
 {
     RecordingLogger formatter;
-    formatter.m_format = "{THREAD}";
+    formatter.setLineTemplate("{THREAD}");
     return formatter.format("", Debug);
 }
 
@@ -79,12 +79,42 @@ TEST(LoggerFormat, PlaceholdersInMessage_StayLiteral)
     EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 2);
 }
 
-TEST(LoggerFormat, RepeatedPlaceholder_FilledEverywhere)
+TEST(LoggerFormat, AnyTemplate_SameAsReplacingEachPlaceholderInTurn)
 {
-    RecordingLogger logger;
-    logger.m_format = "{LEVEL}|{MESSAGE}|{LEVEL}|{MESSAGE}|{THREAD}{THREAD}";
+    // In `line`, %t stands for the thread text and %T for the time text.
+    struct Case
+    {
+        const char* lineTemplate;
+        int level;
+        const char* message;
+        const char* line;
+    };
+    const Case cases[] = {
+        {"{LEVEL}|{MESSAGE}|{LEVEL}|{MESSAGE}|{THREAD}{THREAD}", Error, "m", "Error|m|Error|m|%t%t"},
+        // An empty level name joins the text around it into a placeholder of a later step...
+        {"{TI{LEVEL}ME}", 5, "m", "%T"},
+        {"{THR{LEVEL}EAD}|{MES{LEVEL}SAGE}", -1, "m", "%t|m"},
+        {"{TI{LEVEL}ME}", Debug, "m", "{TIDebugME}"},
+        // ...but not into one of its own step, and the message is never searched.
+        {"{LEVEL{LEVEL}}", 5, "m", "{LEVEL}"},
+        {"{MESSAGE}{TI{LEVEL}ME}", 7, "{TIME}", "{TIME}%T"},
+        {"{{LEVEL}}{{MESSAGE}}", Info, "{LEVEL}", "{Info}{{LEVEL}}"},
+        {"no placeholder", Debug, "m", "no placeholder"},
+        {"", Debug, "m", ""},
+    };
     const std::string thread = Orv::toText(boost::this_thread::get_id());
-    EXPECT_EQ(logger.format("m", Error), "Error|m|Error|m|" + thread + thread);
+    for (const Case& c : cases) {
+        RecordingLogger logger;
+        logger.setLineTemplate(c.lineTemplate);
+        EXPECT_EQ(logger.lineTemplate(), c.lineTemplate);
+        // The time text moves on; take a line made within one reading of it.
+        std::string time, line;
+        do {
+            time = timeText();
+            line = logger.format(c.message, static_cast<Level>(c.level));
+        } while (time != timeText());
+        EXPECT_EQ(line, Orv::replaceAll(Orv::replaceAll(c.line, "%t", thread), "%T", time)) << c.lineTemplate;
+    }
 }
 
 TEST(LoggerFormat, EmptyMessage_LineEndsWithTabAfterTime)

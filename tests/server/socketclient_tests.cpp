@@ -1,6 +1,7 @@
 #include "socketclient.h"
 
 #include "loopbackpeer.h"
+#include "recordinglogger.h"
 
 #include "orvlogging.h"
 #include "protocol.h"
@@ -31,34 +32,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Keeps every line logged through the root logger, in order.
-class RecordingLogger final : public Orv::Logging::Logger
-{
-public:
-    RecordingLogger()
-        : Logger(Orv::Logging::Debug)
-    {
-    }
-
-    void log(std::string message, Orv::Logging::Level) override
-    {
-        m_lines.push_back(std::move(message));
-    }
-
-    std::vector<std::string> m_lines;
-};
-
-// Children cannot be removed from the root, so one recorder serves the whole process.
-RecordingLogger& recorder()
-{
-    static const std::shared_ptr<RecordingLogger> logger = [] {
-        auto created = std::make_shared<RecordingLogger>();
-        Orv::Logging::rootLogger.add(created);
-        return created;
-    }();
-    return *logger;
-}
-
 std::string pattern(std::size_t size)
 {
     std::string bytes(size, '\0');
@@ -78,27 +51,37 @@ boost::system::error_code failureOf(const std::function<void()>& action)
     return {};
 }
 
-std::vector<std::string> readCounts()
-{
-    std::vector<std::string> counts;
-    const std::string prefix = " - Read ";
-    for (const std::string& line : recorder().m_lines) {
-        if (line.compare(0, prefix.size(), prefix) == 0)
-            counts.push_back(line.substr(prefix.size()));
-    }
-    return counts;
-}
-
-bool logged(const std::string& line)
-{
-    const auto& lines = recorder().m_lines;
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
-
+// Each test sees the messages logged while it runs.
 class SocketClientTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { recorder().m_lines.clear(); }
+    std::vector<std::string> lines() const
+    {
+        std::vector<std::string> messages;
+        for (const RecordingLogger::Entry& entry : m_log.entries())
+            messages.push_back(entry.message);
+        return messages;
+    }
+
+    std::vector<std::string> readCounts() const
+    {
+        std::vector<std::string> counts;
+        const std::string prefix = " - Read ";
+        for (const std::string& line : lines()) {
+            if (line.compare(0, prefix.size(), prefix) == 0)
+                counts.push_back(line.substr(prefix.size()));
+        }
+        return counts;
+    }
+
+    bool logged(const std::string& line) const
+    {
+        const std::vector<std::string> all = lines();
+        return std::find(all.begin(), all.end(), line) != all.end();
+    }
+
+private:
+    RootRecording m_log;
 };
 
 using SocketClientReply = SocketClientTest;
@@ -123,7 +106,7 @@ TEST_F(SocketClientReply, ShortReply_ReturnedWithEveryStepLogged)
         " - Appending new bytes to response",
         "Done reading response",
     };
-    EXPECT_EQ(recorder().m_lines, expected);
+    EXPECT_EQ(lines(), expected);
 }
 
 TEST_F(SocketClientReply, ProbeRequest_ExactlyItsBytesOnTheWire)
@@ -211,7 +194,7 @@ TEST_F(SocketClientFailure, NothingListening_RaisesAfterConnecting)
 
     EXPECT_EQ(failure, boost::asio::error::connection_refused);
     const std::vector<std::string> expected = {"Setting up the socket", "Connecting to the server"};
-    EXPECT_EQ(recorder().m_lines, expected);
+    EXPECT_EQ(lines(), expected);
 }
 
 TEST_F(SocketClientFailure, UnresolvableHost_RaisesAfterSettingUp)
@@ -222,7 +205,7 @@ TEST_F(SocketClientFailure, UnresolvableHost_RaisesAfterSettingUp)
 
     EXPECT_TRUE(failure);
     const std::vector<std::string> expected = {"Setting up the socket"};
-    EXPECT_EQ(recorder().m_lines, expected);
+    EXPECT_EQ(lines(), expected);
 }
 
 // The bound must hold against any peer: one that stays silent, one that trickles bytes
