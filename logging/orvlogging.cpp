@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstring>
 #include <chrono>
 #include <fstream>
 #include <iterator>
@@ -34,7 +35,7 @@ std::string_view levelText(Level level)
 {
     const auto index = static_cast<std::int32_t>(level);
     if (index < 0 || index >= static_cast<std::int32_t>(levelNames.size()))
-        return {};
+        return ""; // not a null view: the text is copied with memcpy
     return levelNames[static_cast<std::size_t>(index)];
 }
 
@@ -193,7 +194,7 @@ std::string timeText()
 
 namespace {
 
-// --- Line template ------------------------------------------------------------------
+// --- Line template --------------------------------------------------------------------
 //
 // A line is what replacing {LEVEL}, {THREAD}, {TIME} and {MESSAGE} in turn makes of the
 // template, each at every occurrence and never inside what that same step put in. A later
@@ -203,15 +204,17 @@ namespace {
 // The template is split into its parts once. Walking those parts gives the same line as
 // the steps whenever each value put in before the message stands apart (below): then no
 // later placeholder can begin, end or lie inside it, so the later steps find exactly the
-// placeholders of the template's own text. Level names, the hexadecimal thread text and
-// the time text stand apart. For a line with a value that does not (a level outside the
-// table, whose name is empty), the template is split afresh with the values written in as
-// text, which the later steps search like the template's own.
+// placeholders of the template's own text. The level names stand apart (checked when
+// compiling), and so does the time text, which is digits, colons, a blank and a number.
+// The thread text is checked once per thread. For a line with a value that does not
+// stand apart (a level outside the table, whose name is empty), the template is split
+// afresh with the values written in as text, which the later steps search like the
+// template's own.
 
 // Not empty, no brace, and no part of a later placeholder's name.
-bool standsApart(std::string_view value, Field field)
+constexpr bool standsApart(std::string_view value, Field field)
 {
-    if (value.empty() || value.find_first_of("{}") != std::string_view::npos)
+    if (value.empty() || value.find('{') != std::string_view::npos || value.find('}') != std::string_view::npos)
         return false;
     for (auto later = static_cast<std::size_t>(field) + 1; later < placeholders.size(); ++later) {
         if (placeholders[later].find(value) != std::string_view::npos)
@@ -220,13 +223,16 @@ bool standsApart(std::string_view value, Field field)
     return true;
 }
 
-bool levelStandsApart(std::string_view name)
+constexpr bool everyLevelNameStandsApart()
 {
-    static const bool everyNameApart = std::all_of(levelNames.begin(), levelNames.end(), [](std::string_view each) {
-        return standsApart(each, Field::Level);
-    });
-    return !name.empty() && everyNameApart;
+    for (const std::string_view name : levelNames) {
+        if (!standsApart(name, Field::Level))
+            return false;
+    }
+    return true;
 }
+
+static_assert(everyLevelNameStandsApart(), "a level name could form a placeholder with the text around it");
 
 // The thread text never changes, so whether it stands apart is found once per thread.
 struct ThreadValue
@@ -250,20 +256,22 @@ using WrittenIn = std::array<std::optional<std::string_view>, Detail::placeholde
 
 Detail::CompiledTemplate compile(std::string_view lineTemplate, const WrittenIn& writtenIn)
 {
+    // Literal text, or the placeholder of one step.
     struct Piece
     {
-        Field field;
+        Field placeholder;
         std::string text;
     };
+    const auto isLiteral = [](const Piece& piece) { return piece.placeholder == Field::None; };
     // Adjacent literal text is kept as one piece, so that a later step finds a placeholder
     // that a written-in value forms with the text around it.
-    const auto appendLiteral = [](std::vector<Piece>& pieces, std::string_view text) {
+    const auto appendLiteral = [&](std::vector<Piece>& pieces, std::string_view text) {
         if (text.empty())
             return;
-        if (!pieces.empty() && pieces.back().field == Field::Literal)
+        if (!pieces.empty() && isLiteral(pieces.back()))
             pieces.back().text += text;
         else
-            pieces.push_back({Field::Literal, std::string(text)});
+            pieces.push_back({Field::None, std::string(text)});
     };
 
     std::vector<Piece> pieces;
@@ -272,7 +280,7 @@ Detail::CompiledTemplate compile(std::string_view lineTemplate, const WrittenIn&
         const std::string_view placeholder = placeholders[step];
         std::vector<Piece> next;
         for (Piece& piece : pieces) {
-            if (piece.field != Field::Literal) {
+            if (!isLiteral(piece)) {
                 next.push_back(std::move(piece));
                 continue;
             }
@@ -295,12 +303,14 @@ Detail::CompiledTemplate compile(std::string_view lineTemplate, const WrittenIn&
 
     Detail::CompiledTemplate compiled;
     for (const Piece& piece : pieces) {
-        if (piece.field == Field::Literal) {
-            compiled.parts.push_back({Field::Literal, compiled.literals.size(), piece.text.size()});
+        if (isLiteral(piece)) {
+            compiled.parts.push_back({compiled.literals.size(), piece.text.size(), Field::None});
             compiled.literals += piece.text;
         } else {
-            compiled.parts.push_back({piece.field, 0, 0});
-            ++compiled.occurrences[static_cast<std::size_t>(piece.field)];
+            if (compiled.parts.empty() || compiled.parts.back().placeholder != Field::None)
+                compiled.parts.push_back({compiled.literals.size(), 0, Field::None});
+            compiled.parts.back().placeholder = piece.placeholder;
+            ++compiled.occurrences[static_cast<std::size_t>(piece.placeholder)];
         }
     }
     return compiled;
@@ -311,12 +321,18 @@ void appendLine(std::string& out, const Detail::CompiledTemplate& compiled, cons
     std::size_t size = compiled.literals.size();
     for (std::size_t field = 0; field < values.size(); ++field)
         size += compiled.occurrences[field] * values[field].size();
-    out.reserve(out.size() + size);
+    // The line's size is known, so the parts are copied into place without a check each.
+    const std::size_t start = out.size();
+    out.resize(start + size);
+    char* cursor = out.data() + start;
     for (const Detail::Part& part : compiled.parts) {
-        if (part.field == Field::Literal)
-            out.append(compiled.literals.data() + part.begin, part.size);
-        else
-            out += values[static_cast<std::size_t>(part.field)];
+        std::memcpy(cursor, compiled.literals.data() + part.literalBegin, part.literalSize);
+        cursor += part.literalSize;
+        if (part.placeholder != Field::None) {
+            const std::string_view value = values[static_cast<std::size_t>(part.placeholder)];
+            std::memcpy(cursor, value.data(), value.size());
+            cursor += value.size();
+        }
     }
 }
 
@@ -351,7 +367,7 @@ void Logger::appendFormatted(std::string& out, std::string_view message, Level l
 {
     const ThreadValue& thread = currentThreadValue();
     const Values values = {levelText(level), thread.text, currentTimeText(), message};
-    if (levelStandsApart(values[0]) && thread.apart && standsApart(values[2], Field::Time)) {
+    if (!values[0].empty() && thread.apart) {
         appendLine(out, m_compiled, values);
         return;
     }
@@ -385,11 +401,12 @@ bool CompositeLogger::remove(const Logger* child)
 
 void CompositeLogger::log(std::string message, Level level)
 {
-    for (auto child = m_loggers.begin(); child != m_loggers.end(); ++child) {
+    for (auto child = m_loggers.begin(); child != m_loggers.end();) {
+        const auto next = std::next(child);
         try {
             if ((*child)->accepts(level)) {
                 // Each child gets its own copy; the last one can have the original.
-                if (std::next(child) == m_loggers.end())
+                if (next == m_loggers.end())
                     (*child)->log(std::move(message), level);
                 else
                     (*child)->log(message, level);
@@ -397,6 +414,7 @@ void CompositeLogger::log(std::string message, Level level)
         } catch (...) {
             // One sink's failure costs it this message only; logging never fails.
         }
+        child = next;
     }
 }
 

@@ -49,16 +49,16 @@ std::string timeText(const std::tm& localTime, std::int64_t elapsedMilliseconds)
 
 namespace Detail {
 
-// The placeholders in the order in which they are replaced, then literal text.
-enum class Field : std::uint8_t { Level, Thread, Time, Message, Literal };
+// The placeholders in the order in which they are replaced; None marks no placeholder.
+enum class Field : std::uint8_t { Level, Thread, Time, Message, None };
 inline constexpr std::size_t placeholderCount = 4;
 
-// One piece of a line: a placeholder, or a run of the template's literal text.
+// One piece of a line: a run of the template's literal text, then a placeholder.
 struct Part
 {
-    Field field;
-    std::size_t begin; // a literal's text in CompiledTemplate::literals
-    std::size_t size;
+    std::size_t literalBegin; // in CompiledTemplate::literals
+    std::size_t literalSize;
+    Field placeholder;
 };
 
 // A template split into its parts, in line order: a line is the parts' texts in turn.
