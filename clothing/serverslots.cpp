@@ -8,6 +8,7 @@
 #include "protocol.h"
 #include "slotlog.h"
 #include "socketclient.h"
+#include "wiretext.h"
 
 #include <QFile>
 #include <QProcess>
@@ -92,7 +93,7 @@ QString BMPliantClothing::serverStatus()
             const std::string reply = client.request(message);
 
             trace(" - Converting response");
-            const QString text = QString::fromStdString(reply);
+            const QString text = fromWireText(reply);
 
             trace(" - Returning result");
             return text;

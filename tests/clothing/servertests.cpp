@@ -89,6 +89,13 @@ TEST_F(ServerSlots, ServerProgramMissing_ServerNotFoundMessage)
 
     EXPECT_EQ(dialogTexts(), QStringList{serverNotFoundMessage(install.path() + QStringLiteral("/TF Updater.exe"))});
     EXPECT_FALSE(messages().contains(QStringLiteral(" - Starting server")));
+
+    // A directory name is shown as text, never rendered as markup.
+    app().clearDialogRecords();
+    setInstallDir(install.path() + QStringLiteral("/<i>Tailor&forge/"));
+    m_clothing->startServer();
+    EXPECT_EQ(dialogTexts(), QStringList{serverNotFoundMessage(
+                                 install.path() + QStringLiteral("/&lt;i&gt;Tailor&amp;forge/TF Updater.exe"))});
 }
 
 TEST_F(ServerSlots, ServerAlreadyAnswering_NothingElseDone)
@@ -128,6 +135,17 @@ TEST_F(ServerSlots, Status_ReplyTextOrEmptyWithoutDialog)
     {
         const auto peer = answering("", 1);
         EXPECT_EQ(m_clothing->serverStatus(), QString());
+    }
+    {
+        // One character per byte, as the host's 8-bit text has it.
+        std::string highBytes;
+        QString characters;
+        for (int value = 0x80; value <= 0xff; ++value) {
+            highBytes += static_cast<char>(value);
+            characters += QChar(value);
+        }
+        const auto peer = answering(highBytes, 1);
+        EXPECT_EQ(m_clothing->serverStatus(), characters);
     }
     EXPECT_TRUE(dialogTexts().isEmpty());
     EXPECT_TRUE(inOrder(messages(), {QStringLiteral("Getting server status"),
