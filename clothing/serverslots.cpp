@@ -3,6 +3,7 @@
 
 #include "garbwright.h"
 
+#include "detachedprocess.h"
 #include "garbwrightconstants.h"
 #include "messages.h"
 #include "protocol.h"
@@ -11,7 +12,6 @@
 #include "wiretext.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QSettings>
 #include <QThread>
 
@@ -53,10 +53,9 @@ void BMPliantClothing::startServer()
         }
 
         trace(" - Starting server");
-        // One command string holding the quoted path: no arguments, no working directory.
-        const QStringList command =
-            QProcess::splitCommand(QLatin1Char('"') + serverPath + QLatin1Char('"'));
-        QProcess::startDetached(command.value(0), command.mid(1));
+        // Exactly the path that was checked, with no arguments, in the host's working
+        // directory; its result shows only in the caller's probe.
+        startDetachedProgram(serverPath);
 
         trace(" - Waiting for server to start");
         QThread::msleep(serverStartWaitMs);
