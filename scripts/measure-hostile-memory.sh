@@ -16,9 +16,10 @@ if [ -z "${GARBWRIGHT_OWN_NETWORK:-}" ]; then
 fi
 
 bash "$root/scripts/setup.sh" python3 time
-# The cap as the client has it, e.g. "64u * 1024u".
-cap=$(( $(sed -n 's/.*maxReplyBytes = \(.*\);/\1/p' "$root/server/protocol.h" | tr -d u) ))
-port=$(sed -n 's/.*serverPort = \([0-9]*\);/\1/p' "$root/server/protocol.h")
+# The cap and the port as the client has them (the cap as written, e.g. "64u * 1024u").
+protocol="$(find "$root" -name protocol.h -not -path "$root/build*" | head -n 1)"
+cap=$(( $(sed -n 's/.*maxReplyBytes = \(.*\);/\1/p' "$protocol" | tr -d u) ))
+port=$(sed -n 's/.*serverPort = \([0-9]*\);/\1/p' "$protocol")
 
 work="$(mktemp -d)"
 peer_pid=""
