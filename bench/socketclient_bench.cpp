@@ -90,7 +90,7 @@ void BM_ResolveServerName(benchmark::State& state)
         boost::asio::io_context context;
         tcp::resolver resolver(context);
         const tcp::resolver::results_type endpoints =
-            resolver.resolve(tcp::v4(), "localhost", "12345", tcp::resolver::address_configured);
+            resolver.resolve(tcp::v4(), "localhost", "12345", tcp::resolver::flags());
         benchmark::DoNotOptimize(endpoints.begin()->endpoint());
     }
 }

@@ -12,6 +12,9 @@
 #include "protocol.h"
 #include "slotlog.h"
 #include "socketclient.h"
+#include "wiretext.h"
+
+#include <utility>
 
 void BMPliantClothing::processPliantClothing(QString vendor, QString clothing, QString scriptPath)
 {
@@ -35,18 +38,33 @@ void BMPliantClothing::processPliantClothing(QString vendor, QString clothing, Q
             + field + QLatin1Char(Protocol::requestTerminator);
         trace(" - Message: ", message);
 
+        // A character the wire cannot carry would reach the server as '?': a different
+        // vendor, garment or folder. Nothing is sent then, and the user is told which field.
+        const std::pair<Messages::RequestField, const QString*> fields[] = {
+            {Messages::RequestField::Figure, &geomPath},
+            {Messages::RequestField::Vendor, &vendor},
+            {Messages::RequestField::Clothing, &clothing},
+            {Messages::RequestField::ScriptPath, &scriptPath},
+        };
+        for (const auto& [which, value] : fields) {
+            if (!fitsWireText(*value)) {
+                displayError(Messages::fieldNotSendable(which), false);
+                return;
+            }
+        }
+
         std::string relativePath;
         try {
             trace(" - Connecting to server");
             SocketClient client(serverHost, Protocol::serverPort);
 
             trace(" - Converting message");
-            const std::string request = message.toStdString();
+            const std::string request = toWireText(message);
 
             trace(" - Sending conversion message");
             relativePath = cleanConversionReply(client.request(request));
 
-            trace(" - Converted cr2 file: ", relativePath);
+            traceReceived(" - Converted cr2 file: ", relativePath);
         } catch (...) {
             displayError(Messages::processingFailed(), false);
             return;
@@ -71,10 +89,9 @@ void BMPliantClothing::processPliantClothing(QString vendor, QString clothing, Q
         const QString runtime = folder->getName();
         trace(" - Current runtime: ", runtime);
 
-        trace(" - Relative cr2 path: ", relativePath);
-        const QString cr2Path =
-            contentMgr->getAbsolutePath(QString::fromStdString(relativePath), true, runtime);
-        trace(" - Cr2 path: ", cr2Path);
+        traceReceived(" - Relative cr2 path: ", relativePath);
+        const QString cr2Path = contentMgr->getAbsolutePath(fromWireText(relativePath), true, runtime);
+        traceReceived(" - Cr2 path: ", cr2Path);
 
         // Remembered before the host opens the file, so that it is in place when the host
         // reports the loaded garment.

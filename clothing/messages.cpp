@@ -47,7 +47,8 @@ QString serverNotFound(const QString& updaterLocation)
     return QStringLiteral("<h3>ERROR: Could not find the Garbwright Server program.</h3><br><br>")
         + QStringLiteral("Run the TF Updater to make sure you have<br>")
         + QStringLiteral("the latest version of Tailorforge.<br><br>")
-        + QStringLiteral("Updater location:<br>") + updaterLocation + QStringLiteral("<br><br>");
+        + QStringLiteral("Updater location:<br>") + updaterLocation.toHtmlEscaped()
+        + QStringLiteral("<br><br>");
 }
 
 QString installDirNotFound(const QString& homepage)
@@ -65,6 +66,28 @@ QString scriptOutsideContent(const QString& scriptPath)
     return processingFailed() + QStringLiteral("<br><br>")
         + QStringLiteral("The calling script is not inside a content directory:<br>")
         + scriptPath.toHtmlEscaped();
+}
+
+QString fieldNotSendable(RequestField field)
+{
+    QString name;
+    switch (field) {
+    case RequestField::Figure:
+        name = QStringLiteral("figure's name");
+        break;
+    case RequestField::Vendor:
+        name = QStringLiteral("vendor's name");
+        break;
+    case RequestField::Clothing:
+        name = QStringLiteral("clothing's name");
+        break;
+    case RequestField::ScriptPath:
+        name = QStringLiteral("script's path");
+        break;
+    }
+    return processingFailed() + QStringLiteral("<br><br>") + QStringLiteral("The ") + name
+        + QStringLiteral(" holds characters that cannot be sent to the Garbwright Server,"
+                         " which reads Western European (Latin-1) text only.");
 }
 
 } // namespace Messages

@@ -20,6 +20,10 @@ QString serverNotFound(const QString& updaterLocation);
 QString installDirNotFound(const QString& homepage);
 QString scriptOutsideContent(const QString& scriptPath);
 
+// The fields of a conversion request, for naming the one that cannot be sent.
+enum class RequestField { Figure, Vendor, Clothing, ScriptPath };
+QString fieldNotSendable(RequestField field);
+
 } // namespace Messages
 
 // Where the companion application keeps its settings.

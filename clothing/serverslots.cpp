@@ -3,14 +3,15 @@
 
 #include "garbwright.h"
 
+#include "detachedprocess.h"
 #include "garbwrightconstants.h"
 #include "messages.h"
 #include "protocol.h"
 #include "slotlog.h"
 #include "socketclient.h"
+#include "wiretext.h"
 
 #include <QFile>
-#include <QProcess>
 #include <QSettings>
 #include <QThread>
 
@@ -52,10 +53,9 @@ void BMPliantClothing::startServer()
         }
 
         trace(" - Starting server");
-        // One command string holding the quoted path: no arguments, no working directory.
-        const QStringList command =
-            QProcess::splitCommand(QLatin1Char('"') + serverPath + QLatin1Char('"'));
-        QProcess::startDetached(command.value(0), command.mid(1));
+        // Exactly the path that was checked, with no arguments, in the host's working
+        // directory; its result shows only in the caller's probe.
+        startDetachedProgram(serverPath);
 
         trace(" - Waiting for server to start");
         QThread::msleep(serverStartWaitMs);
@@ -92,7 +92,7 @@ QString BMPliantClothing::serverStatus()
             const std::string reply = client.request(message);
 
             trace(" - Converting response");
-            const QString text = QString::fromStdString(reply);
+            const QString text = fromWireText(reply);
 
             trace(" - Returning result");
             return text;

@@ -2,6 +2,8 @@
 #define GARBWRIGHT_SLOTLOG_H
 
 #include "orvlogging.h"
+#include "orvstrings.h"
+#include "wiretext.h"
 
 #include <QString>
 
@@ -22,6 +24,19 @@ inline void trace(const char* literal, const QString& value)
 inline void trace(const char* literal, const std::string& value)
 {
     Orv::Logging::log(Orv::Logging::Debug, literal + value);
+}
+
+// For values that came from the server (or were derived from its reply): anything a peer
+// sends is shown as data, so it can neither forge a line of its own nor put control codes
+// or megabytes into the host log. `wireBytes` is the reply's 8-bit text.
+inline void traceReceived(const char* literal, const QString& value)
+{
+    Orv::Logging::log(Orv::Logging::Debug, literal + Orv::loggableText(value.toStdString()));
+}
+
+inline void traceReceived(const char* literal, const std::string& wireBytes)
+{
+    traceReceived(literal, fromWireText(wireBytes));
 }
 
 // Runs a slot's body so that no exception reaches the script that called it: the host's

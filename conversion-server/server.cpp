@@ -1,5 +1,6 @@
 #include "server.h"
 
+#include "latin1.h"
 #include "logline.h"
 #include "server/protocol.h"
 
@@ -8,6 +9,7 @@
 #include <boost/asio/write.hpp>
 
 #include <algorithm>
+#include <optional>
 #include <array>
 #include <csignal>
 #include <string>
@@ -26,6 +28,18 @@ constexpr std::chrono::milliseconds maxLinger{2000};
 // Pause before accepting again after the system refused a connection (e.g. no free file
 // descriptors), so the refusal does not become a busy loop.
 constexpr std::chrono::milliseconds acceptRetryDelay{100};
+
+// The converter works in the system's encoding; the wire carries Latin-1 both ways.
+Outcome handleWireRequest(const Converter& converter, std::string_view request)
+{
+    Outcome outcome = converter.handle(latin1ToUtf8(request));
+    std::optional<std::string> reply = utf8ToLatin1(outcome.reply);
+    if (!reply)
+        return Outcome{Converter::errorReply(), outcome.summary + "; the reply cannot be sent as Latin-1 text",
+                       false};
+    outcome.reply = std::move(*reply);
+    return outcome;
+}
 
 std::string signalName(int number)
 {
@@ -97,7 +111,7 @@ private:
         const std::size_t end = m_request.find(Protocol::requestTerminator, searchFrom);
         if (end != std::string::npos && end < limit) {
             m_request.resize(end + 1); // anything after the line is not part of the request
-            answer(m_server->converter().handle(m_request));
+            answer(handleWireRequest(m_server->converter(), m_request));
         } else if (m_request.size() >= limit) {
             answerError("no line feed within " + std::to_string(limit) + " bytes");
         } else {

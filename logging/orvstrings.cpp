@@ -1,5 +1,7 @@
 #include "orvstrings.h"
 
+#include <algorithm>
+
 namespace Orv {
 
 namespace Detail {
@@ -28,6 +30,58 @@ std::string trimChars(std::string text, std::string set)
     text.erase(text.find_last_not_of(set) + 1);
     text.erase(0, text.find_first_not_of(set));
     return text;
+}
+
+namespace {
+
+bool isContinuationByte(unsigned char byte)
+{
+    return (byte & 0xc0) == 0x80;
+}
+
+void appendEscaped(std::string& out, unsigned int code)
+{
+    static constexpr char digits[] = "0123456789ABCDEF";
+    out += "\\x";
+    out += digits[(code >> 4) & 0xf];
+    out += digits[code & 0xf];
+}
+
+} // namespace
+
+std::string loggableText(std::string_view text, std::size_t maxBytes)
+{
+    std::string_view shown = text;
+    if (text.size() > maxBytes) {
+        std::size_t cut = maxBytes;
+        while (cut > 0 && isContinuationByte(static_cast<unsigned char>(text[cut])))
+            --cut;
+        shown = text.substr(0, cut);
+    }
+
+    std::string out;
+    out.reserve(shown.size());
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(shown[i]);
+        if (byte < 0x20 || byte == 0x7f) {
+            appendEscaped(out, byte);
+        } else if (byte == 0xc2 && i + 1 < shown.size()
+                   && static_cast<unsigned char>(shown[i + 1]) >= 0x80
+                   && static_cast<unsigned char>(shown[i + 1]) <= 0x9f) {
+            // U+0080 to U+009F, the C1 controls: terminals read some of them as escapes.
+            appendEscaped(out, static_cast<unsigned char>(shown[++i]));
+        } else {
+            out += shown[i];
+        }
+    }
+
+    if (shown.size() < text.size()) {
+        const auto characters = std::count_if(text.begin(), text.end(), [](char c) {
+            return !isContinuationByte(static_cast<unsigned char>(c));
+        });
+        out += " ... (" + toText(characters) + " characters)";
+    }
+    return out;
 }
 
 } // namespace Orv

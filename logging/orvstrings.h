@@ -21,6 +21,13 @@ std::string replaceAll(std::string text, std::string from, std::string to);
 // the set, then from the front while the first character is.
 std::string trimChars(std::string text, std::string set);
 
+// A value from outside the module, made fit for one log line. `text` is UTF-8. Control
+// characters (C0, DEL and C1) are written as "\xHH", so that the value can neither start a
+// line of its own nor send codes to a terminal; a value longer than `maxBytes` keeps its
+// start, cut at a character boundary, followed by " ... (N characters)". Any other text is
+// returned unchanged.
+std::string loggableText(std::string_view text, std::size_t maxBytes = 4096);
+
 namespace Detail {
 
 // In-place form of replaceAll, for callers that format on a hot path and must not copy.

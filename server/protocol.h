@@ -36,11 +36,12 @@ constexpr char errorReply[] = "Error";
 // Bounds on one exchange. The server answers a probe or a stop at once, so a peer that
 // takes longer than the short bound is not a working server. A conversion may take long
 // (the real converter fits a whole garment), hence the generous bound; it still ends a
-// peer that accepts and then never closes. Replies are a status line or a path; anything
-// above the cap is a misbehaving peer, not a reply.
+// peer that accepts and then never closes. Replies are a status line or a path, one byte
+// per character; no platform allows a path of more than 32767 characters, so anything
+// above the cap is a misbehaving peer, not a reply, and the host never holds more of it.
 constexpr std::chrono::milliseconds probeTimeout{5000};
 constexpr std::chrono::milliseconds conversionTimeout{120000};
-constexpr std::size_t maxReplyBytes = 16u * 1024u * 1024u;
+constexpr std::size_t maxReplyBytes = 64u * 1024u;
 
 } // namespace Protocol
 

@@ -76,7 +76,11 @@ TEST_F(Conversion, UnusableReplies_RefusedWithOneDialogAndNothingLoaded)
         {":Runtime:Summer Dress.cr2\n", QStringLiteral("\\Runtime\\Summer Dress.cr2")},
         {"Runtime:..:..:Summer Dress.cr2\n", QStringLiteral("Runtime\\..\\..\\Summer Dress.cr2")},
         {"Runtime:Libraries:notes.txt\n", QStringLiteral("Runtime\\Libraries\\notes.txt")},
-        {dressReply.substr(0, dressReply.size() - 1) + "\r\n", dressRelative + QLatin1Char('\r')},
+        {dressReply.substr(0, dressReply.size() - 1) + "\r\n", dressRelative + QStringLiteral("\\x0D")},
+        // What a peer sends is shown as data: no forged line, no control code in the log.
+        {"Runtime:a\nLoaded \"FAKE\" from \"/etc/shadow\".cr2\n",
+         QStringLiteral("Runtime\\a\\x0ALoaded \"FAKE\" from \"/etc/shadow\".cr2")},
+        {std::string("Runtime:\x1b[2J\0\x9b.cr2", 18), QStringLiteral("Runtime\\\\x1B[2J\\x00\\x9B.cr2")},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.reply);
@@ -86,7 +90,11 @@ TEST_F(Conversion, UnusableReplies_RefusedWithOneDialogAndNothingLoaded)
 
         convert();
 
-        EXPECT_TRUE(messages().contains(QStringLiteral(" - Converted cr2 file: ") + c.logged));
+        EXPECT_TRUE(messages().contains(QStringLiteral(" - Converted cr2 file: ") + c.logged))
+            << messages().join(QLatin1Char('\n')).toStdString();
+        for (const QString& line : app().logLines())
+            EXPECT_FALSE(line.contains(QLatin1String("\nLoaded")) || line.contains(QChar(0x1b))
+                         || line.contains(QChar(0)) || line.contains(QChar(0x9b)));
         EXPECT_EQ(dialogTexts(), QStringList{processingFailed});
         EXPECT_FALSE(messages().contains(QStringLiteral(" - Loading clothing")));
         EXPECT_EQ(loadedCount(), 0);
@@ -102,6 +110,54 @@ TEST_F(Conversion, ArgumentsWithHashOrEmpty_SentUnchanged)
 
     const std::string expected = "Base Female#Bracken#moor##" + m_scriptPath.toStdString() + "#\n";
     EXPECT_EQ(conversionRequests(), std::vector<std::string>{expected});
+}
+
+TEST_F(Conversion, Latin1Text_OneBytePerCharacterBothWays)
+{
+    const QString folder = m_content.path() + QStringLiteral("/Runtime/Libraries/Caf\u00e9");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    ASSERT_TRUE(QFile::copy(m_dressPath, folder + QStringLiteral("/Summer Dress.cr2")));
+    serve("Runtime:Libraries:Caf\xe9:Summer Dress.cr2\n");
+
+    convert(QStringLiteral("Caf\u00e9"));
+
+    EXPECT_EQ(conversionRequests(),
+              std::vector<std::string>{"Base Female#Caf\xe9#Summer Dress#" + m_scriptPath.toStdString() + "#\n"});
+    EXPECT_TRUE(messages().contains(QStringLiteral(" - Converted cr2 file: Runtime\\Libraries\\Caf\u00e9\\Summer Dress.cr2")));
+    EXPECT_TRUE(dialogTexts().isEmpty());
+    EXPECT_EQ(loadedCount(), 1);
+}
+
+TEST_F(Conversion, FieldOutsideLatin1_OneDialogNothingSentNothingLoaded)
+{
+    const QString tokyo = QStringLiteral("\u6771\u4eac");
+    const struct {
+        QString vendor, clothing, scriptPath, named;
+    } cases[] = {
+        {tokyo, QStringLiteral("Summer Dress"), m_scriptPath, QStringLiteral("vendor")},
+        {QStringLiteral("Brackenmoor"), QStringLiteral("Dress \u20ac"), m_scriptPath, QStringLiteral("clothing")},
+        {QStringLiteral("Brackenmoor"), QStringLiteral("Summer Dress"),
+         m_content.path() + QLatin1Char('/') + tokyo + QStringLiteral("/convert.dsa"), QStringLiteral("script")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.named.toStdString());
+        app().clearLog();
+        app().clearDialogRecords();
+        serve(dressReply);
+
+        m_clothing->processPliantClothing(c.vendor, c.clothing, c.scriptPath);
+
+        ASSERT_EQ(dialogTexts().size(), 1);
+        EXPECT_TRUE(dialogTexts().first().startsWith(processingFailed));
+        EXPECT_TRUE(dialogTexts().first().contains(c.named));
+        EXPECT_TRUE(conversionRequests().empty());
+        EXPECT_EQ(loadedCount(), 0);
+        // The log keeps every character.
+        EXPECT_TRUE(messages().contains(QStringLiteral(" - Message: Base Female#") + c.vendor + QLatin1Char('#')
+                                        + c.clothing + QLatin1Char('#') + c.scriptPath + QStringLiteral("#\n")));
+        EXPECT_FALSE(figureRemembered());
+        m_server.reset();
+    }
 }
 
 TEST_F(Conversion, ServerNotRunningAndNotStartable_StopsWithoutADialogOfItsOwn)

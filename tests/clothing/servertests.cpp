@@ -8,7 +8,11 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
+
+#include <poll.h>
+#include <unistd.h>
 
 namespace {
 
@@ -89,6 +93,50 @@ TEST_F(ServerSlots, ServerProgramMissing_ServerNotFoundMessage)
 
     EXPECT_EQ(dialogTexts(), QStringList{serverNotFoundMessage(install.path() + QStringLiteral("/TF Updater.exe"))});
     EXPECT_FALSE(messages().contains(QStringLiteral(" - Starting server")));
+
+    // A directory name is shown as text, never rendered as markup.
+    app().clearDialogRecords();
+    setInstallDir(install.path() + QStringLiteral("/<i>Tailor&forge/"));
+    m_clothing->startServer();
+    EXPECT_EQ(dialogTexts(), QStringList{serverNotFoundMessage(
+                                 install.path() + QStringLiteral("/&lt;i&gt;Tailor&amp;forge/TF Updater.exe"))});
+}
+
+TEST_F(ServerSlots, QuoteInInstallDir_OnlyTheCheckedProgramRunsAndHoldsNothingOfTheHost)
+{
+    QTemporaryDir root;
+    const QString report = root.path() + QStringLiteral("/report");
+    // Records what its standard streams are, then outlives the host's wait for a while.
+    const auto writeProgram = [&](const QString& path, const QString& name) {
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(path).path()));
+        QFile program(path);
+        ASSERT_TRUE(program.open(QIODevice::WriteOnly));
+        program.write(QStringLiteral("#!/bin/sh\nstreams=$(readlink /proc/$$/fd/0 /proc/$$/fd/1 /proc/$$/fd/2)\n"
+                                     "echo %1 $streams >> '%2'\nsleep 4\n")
+                          .arg(name, report)
+                          .toUtf8());
+        program.close();
+        ASSERT_TRUE(program.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    };
+    const QString install = root.path() + QStringLiteral("/q\"x/");
+    writeProgram(install + QStringLiteral("Garbwright Server.exe"), QStringLiteral("checked"));
+    // What a command line split at the quote would run.
+    writeProgram(root.path() + QStringLiteral("/qx/Garbwright"), QStringLiteral("other"));
+    setInstallDir(install);
+    // A descriptor of the host that is not marked close-on-exec, like a pipe to a reader.
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe(pipeEnds), 0);
+
+    m_clothing->startServer();
+
+    ::close(pipeEnds[1]);
+    pollfd reader{pipeEnds[0], POLLIN, 0};
+    EXPECT_EQ(::poll(&reader, 1, 500), 1) << "the started program holds the host's pipe";
+    ::close(pipeEnds[0]);
+    QFile reportFile(report);
+    ASSERT_TRUE(reportFile.open(QIODevice::ReadOnly));
+    EXPECT_EQ(reportFile.readAll(), QByteArray("checked /dev/null /dev/null /dev/null\n"));
+    EXPECT_TRUE(dialogTexts().isEmpty());
 }
 
 TEST_F(ServerSlots, ServerAlreadyAnswering_NothingElseDone)
@@ -128,6 +176,17 @@ TEST_F(ServerSlots, Status_ReplyTextOrEmptyWithoutDialog)
     {
         const auto peer = answering("", 1);
         EXPECT_EQ(m_clothing->serverStatus(), QString());
+    }
+    {
+        // One character per byte, as the host's 8-bit text has it.
+        std::string highBytes;
+        QString characters;
+        for (int value = 0x80; value <= 0xff; ++value) {
+            highBytes += static_cast<char>(value);
+            characters += QChar(value);
+        }
+        const auto peer = answering(highBytes, 1);
+        EXPECT_EQ(m_clothing->serverStatus(), characters);
     }
     EXPECT_TRUE(dialogTexts().isEmpty());
     EXPECT_TRUE(inOrder(messages(), {QStringLiteral("Getting server status"),

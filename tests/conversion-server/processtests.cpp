@@ -90,6 +90,20 @@ TEST_F(ServerProcessTest, Conversion_WritesTheCr2AndAnswersItsRelativePath)
               std::string::npos);
 }
 
+TEST_F(ServerProcessTest, Conversion_ReadsAndAnswersLatin1WithNamesOnDiskInUtf8)
+{
+    writeFile(garments / "Caf\xc3\xa9" / "Summer Dress", "name: Summer Dress\npiece: Skirt\n");
+    startServer();
+
+    const Reply reply = send(conversion("Caf\xe9", "Summer Dress", script.string()));
+
+    EXPECT_EQ(reply.bytes, "Runtime:Libraries:Character:Pliant Clothing:Caf\xe9:Summer Dress.cr2\n");
+    EXPECT_TRUE(fs::exists(content / "Runtime/Libraries/Character/Pliant Clothing" / "Caf\xc3\xa9"
+                           / "Summer Dress.cr2"));
+    // UTF-8 bytes are two Latin-1 characters each: a vendor that does not exist.
+    EXPECT_EQ(send(conversion("Caf\xc3\xa9", "Summer Dress", script.string())).bytes, errorReply);
+}
+
 TEST_F(ServerProcessTest, BadRequests_AnswerErrorAndTheServerKeepsServing)
 {
     startServer();
@@ -101,7 +115,7 @@ TEST_F(ServerProcessTest, BadRequests_AnswerErrorAndTheServerKeepsServing)
         "Base Female#Brackenmoor##" + script.string() + "#\n",                     // empty field
         "convert please\n",                                                        // unknown verb
         std::string("te\0st\n", 6),                                                // NUL byte
-        "\xff\xfe\xc3\x28#\x80#\x80#/\x80#\n",                                     // not UTF-8
+        "\xff\xfe\xc3\x28#\x80#\x80#/\x80#\n",                                     // names nothing
     };
     for (const std::string& request : requests) {
         const Reply reply = send(request);

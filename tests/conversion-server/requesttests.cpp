@@ -1,5 +1,6 @@
 #include "commandline.h"
 #include "conversionerror.h"
+#include "latin1.h"
 #include "logline.h"
 #include "request.h"
 #include "server/protocol.h"
@@ -72,6 +73,19 @@ TEST(Utf8, Validation_RefusesMalformedSequences)
     for (const char* text : {"\x80", "\xc3", "\xe2\x82", "\xed\xa0\x80" /* surrogate */,
                              "\xf4\x90\x80\x80" /* beyond U+10FFFF */, "\xe0\x80\xaf" /* overlong */})
         EXPECT_FALSE(isValidUtf8(text)) << sanitisedForLog(text);
+}
+
+TEST(WireText, Latin1_EveryByteIsOneCharacterAndOnlyThoseGoBack)
+{
+    std::string everyByte;
+    for (int value = 0; value < 256; ++value)
+        everyByte += static_cast<char>(value);
+    const std::string utf8 = latin1ToUtf8(everyByte);
+    EXPECT_TRUE(isValidUtf8(utf8));
+    EXPECT_EQ(latin1ToUtf8("Caf\xe9"), "Caf\xc3\xa9");
+    EXPECT_EQ(utf8ToLatin1(utf8), everyByte);
+    for (const char* text : {"\xe6\x9d\xb1\xe4\xba\xac" /* a Japanese place name */, "\xc4\x80", "\xc3", "\xe9"})
+        EXPECT_EQ(utf8ToLatin1(text), std::nullopt) << sanitisedForLog(text);
 }
 
 TEST(LogText, Sanitised_EscapesUnprintableBytesAndCutsLongText)

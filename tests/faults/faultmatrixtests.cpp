@@ -173,6 +173,25 @@ TEST_F(FaultMatrix, HundredMebibyteReply_RefusedAtTheCap)
     expectConversionFailed(outcome);
 }
 
+TEST_F(FaultMatrix, ReplyJustUnderTheCap_LoggedByItsStartAndLength)
+{
+    const std::string name(Protocol::maxReplyBytes - 20, 'a');
+    serveProbesThen([name](PeerConnection& connection) {
+        connection.send("Runtime:" + name + ".cr2\n");
+        connection.finishReply();
+    });
+
+    const Outcome outcome = convertAndObserve();
+
+    EXPECT_LT(outcome.elapsedMs, marginMs);
+    EXPECT_EQ(outcome.loaded, 0);
+    const QString start = QStringLiteral("Runtime\\") + QString(4096 - 8, QLatin1Char('a'));
+    EXPECT_TRUE(outcome.lines.contains(QStringLiteral(" - Converted cr2 file: ") + start + QStringLiteral(" ... (")
+                                       + QString::number(name.size() + 12) + QStringLiteral(" characters)")));
+    for (const QString& line : outcome.lines)
+        EXPECT_LT(line.size(), 4200);
+}
+
 TEST_F(FaultMatrix, PeerClosesWithoutReading_ConversionFails)
 {
     serveProbesThen([](PeerConnection&) {});

@@ -57,6 +57,18 @@ TEST(TrimChars, CharactersFromSet_StrippedAtBothEndsOnly)
     EXPECT_EQ(trimChars(" x ", ""), " x ");
 }
 
+TEST(LoggableText, ControlsEscapedLongTextCutAtACharacter_OtherTextUnchanged)
+{
+    using Orv::loggableText;
+    EXPECT_EQ(loggableText("Runtime\\Caf\xc3\xa9\\a \"b\".cr2"), "Runtime\\Caf\xc3\xa9\\a \"b\".cr2");
+    EXPECT_EQ(loggableText(std::string("a\nb\r\t\x1b[0m\0\x7f", 11)), "a\\x0Ab\\x0D\\x09\\x1B[0m\\x00\\x7F");
+    EXPECT_EQ(loggableText("\xc2\x85\xc2\x9b\xc2\xa0"), "\\x85\\x9B\xc2\xa0") << "C1 controls, then a no-break space";
+    EXPECT_EQ(loggableText("abcdef", 6), "abcdef");
+    EXPECT_EQ(loggableText("abcdefg", 6), "abcdef ... (7 characters)");
+    EXPECT_EQ(loggableText("abcde\xc3\xa9", 6), "abcde ... (6 characters)");
+    EXPECT_EQ(loggableText(std::string(1u << 20, '\n')).size(), 4 * 4096 + 25);
+}
+
 TEST(ToText, Numbers_AsDefaultStreamWrites)
 {
     EXPECT_EQ(toText(12345u), "12345");

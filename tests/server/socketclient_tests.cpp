@@ -13,10 +13,16 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sched.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstring>
 
 #include <algorithm>
 #include <chrono>
@@ -177,24 +183,68 @@ TEST_F(SocketClientReply, ResetMidReply_PartReceivedReturned)
     EXPECT_TRUE(logged("Done reading response"));
 }
 
-TEST_F(SocketClientFailure, NothingListening_RaisesAfterConnecting)
+// A socket bound to a loopback port that does not listen: connections to it are refused,
+// and the port stays ours. Returns the descriptor and fills in the port.
+int refusingPort(unsigned int& port)
 {
-    // A bound socket that does not listen refuses connections, and keeps the port ours.
     const int bound = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    ASSERT_EQ(::bind(bound, reinterpret_cast<sockaddr*>(&address), length), 0);
-    ASSERT_EQ(::getsockname(bound, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    if (bound < 0 || ::bind(bound, reinterpret_cast<sockaddr*>(&address), length) != 0
+        || ::getsockname(bound, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        return -1;
+    port = ntohs(address.sin_port);
+    return bound;
+}
 
-    const auto failure = failureOf(
-        [&] { SocketClient("localhost", ntohs(address.sin_port)).request(Protocol::probeRequest); });
+TEST_F(SocketClientFailure, NothingListening_RaisesAfterConnecting)
+{
+    unsigned int port = 0;
+    const int bound = refusingPort(port);
+    ASSERT_GE(bound, 0);
+
+    const auto failure = failureOf([&] { SocketClient("localhost", port).request(Protocol::probeRequest); });
     ::close(bound);
 
     EXPECT_EQ(failure, boost::asio::error::connection_refused);
     const std::vector<std::string> expected = {"Setting up the socket", "Connecting to the server"};
     EXPECT_EQ(lines(), expected);
+}
+
+TEST_F(SocketClientFailure, OnlyLoopbackUp_LocalhostStillResolves)
+{
+    // A machine with its network off: a network namespace of our own, in a child process,
+    // where only the loopback interface is up.
+    constexpr int cannotIsolate = 77;
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::unshare(CLONE_NEWNET) != 0)
+            ::_exit(cannotIsolate);
+        const int control = ::socket(AF_INET, SOCK_DGRAM, 0);
+        ifreq loopback{};
+        std::strncpy(loopback.ifr_name, "lo", IFNAMSIZ - 1);
+        if (control < 0 || ::ioctl(control, SIOCGIFFLAGS, &loopback) != 0)
+            ::_exit(2);
+        loopback.ifr_flags = static_cast<short>(loopback.ifr_flags | IFF_UP);
+        if (::ioctl(control, SIOCSIFFLAGS, &loopback) != 0)
+            ::_exit(2);
+        unsigned int port = 0;
+        const int bound = refusingPort(port);
+        if (bound < 0)
+            ::_exit(2);
+        // Refused, not unresolvable: the name was looked up and its address tried.
+        const auto failure = failureOf([&] { SocketClient("localhost", port).request(Protocol::probeRequest); });
+        ::_exit(failure == boost::asio::error::connection_refused ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == cannotIsolate)
+        GTEST_SKIP() << "cannot create a network namespace here";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: localhost did not resolve; 2: could not set up loopback";
 }
 
 TEST_F(SocketClientFailure, UnresolvableHost_RaisesAfterSettingUp)
