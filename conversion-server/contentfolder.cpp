@@ -66,7 +66,8 @@ fs::path writeConvertedFile(const fs::path& contentFolder, const std::string& ve
     folders.push_back(folders.back().enter(vendor));
     const std::string fileName = clothing + convertedExtension;
     folders.back().replaceFile(fileName, text);
-    return relative / vendor / fileName;
+    // Names arrive as UTF-8, whatever the system's narrow encoding.
+    return relative / fs::u8path(vendor) / fs::u8path(fileName);
 }
 
 } // namespace ConversionServer

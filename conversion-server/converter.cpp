@@ -72,12 +72,12 @@ Outcome Converter::convert(const ConversionRequest& request) const
     for (const fs::path& component : relative) {
         if (!reply.empty())
             reply += Protocol::replyPathSeparator;
-        reply += component.string();
+        reply += component.u8string();
     }
     reply += replyLineEnd;
     return {reply,
             "converted garment '" + garment.displayName + "' for figure '" + request.figure
-                + "' into " + (contentFolder / relative).string(),
+                + "' into " + (contentFolder / relative).u8string(),
             false};
 }
 
