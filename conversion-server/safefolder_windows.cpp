@@ -104,8 +104,10 @@ HANDLE openFolder(const fs::path& path)
 {
     const HANDLE handle = ::CreateFileW(path.c_str(), folderAccess, folderSharing, nullptr, OPEN_EXISTING,
                                         folderFlags, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        throw ConversionError(systemError("cannot open folder " + shown(path), ::GetLastError()));
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        throw ConversionError(systemError("cannot open folder " + shown(path), error));
+    }
     BY_HANDLE_FILE_INFORMATION information{};
     if (!::GetFileInformationByHandle(handle, &information)
         || !(information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
@@ -181,8 +183,11 @@ SafeFolder SafeFolder::enter(const std::string& name) const
 {
     // This folder is held, so its final path keeps naming it while the name is used.
     const fs::path path = m_path / wide(name);
-    if (!::CreateDirectoryW(path.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS)
-        throw ConversionError(systemError("cannot create folder " + shown(path), ::GetLastError()));
+    if (!::CreateDirectoryW(path.c_str(), nullptr)) {
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_ALREADY_EXISTS)
+            throw ConversionError(systemError("cannot create folder " + shown(path), error));
+    }
     const HANDLE handle = openFolder(path);
     const std::wstring resolved = finalPath(handle);
     if (!isDirectlyIn(resolved, m_path.native())) {
@@ -226,8 +231,10 @@ void SafeFolder::replaceFile(const std::string& name, std::string_view text) con
     // CREATE_NEW: fails when anything, a link included, already has the name.
     const HANDLE file = ::CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        throw ConversionError(systemError("cannot create " + shown(temporary), ::GetLastError()));
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        throw ConversionError(systemError("cannot create " + shown(temporary), error));
+    }
     if (!isDirectlyIn(finalPath(file), m_path.native())) {
         discard(file);
         throw ConversionError(shown(temporary) + " is not where it was created");
