@@ -2,48 +2,16 @@
 
 #include "conversionerror.h"
 #include "request.h"
+#include "safefolder.h"
 
 #include <algorithm>
-#include <atomic>
-#include <cstdio>
 #include <iterator>
-#include <memory>
 #include <system_error>
-
-#include <unistd.h>
+#include <vector>
 
 namespace fs = std::filesystem;
 
 namespace ConversionServer {
-namespace {
-
-// Makes, or checks, the folder `name` inside `parent` (resolved and known to lie inside
-// root) and returns it resolved, still inside root.
-fs::path enterFolder(const fs::path& parent, const fs::path& name, const fs::path& root)
-{
-    const fs::path folder = parent / name;
-    std::error_code error;
-    const fs::file_status status = fs::symlink_status(folder, error);
-    if (!fs::exists(status)) {
-        if (!fs::create_directory(folder, error) && error)
-            throw ConversionError("cannot create folder " + folder.string() + ": " + error.message());
-    }
-    const fs::path resolved = fs::canonical(folder, error);
-    if (error)
-        throw ConversionError("cannot resolve folder " + folder.string() + ": " + error.message());
-    if (!isWithin(resolved, root))
-        throw ConversionError("folder " + folder.string() + " leads outside the content folder");
-    if (!fs::is_directory(resolved, error))
-        throw ConversionError(folder.string() + " is not a folder");
-    return resolved;
-}
-
-struct FileCloser
-{
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
-} // namespace
 
 bool isWithin(const fs::path& path, const fs::path& folder)
 {
@@ -73,9 +41,9 @@ fs::path findContentFolder(std::string_view scriptPath)
 }
 
 fs::path writeConvertedFile(const fs::path& contentFolder, const std::string& vendor,
-                            const std::string& fileName, std::string_view text)
+                            const std::string& clothing, std::string_view text)
 {
-    if (!nameProblem(vendor).empty() || !nameProblem(fileName).empty())
+    if (!nameProblem(vendor).empty() || !nameProblem(clothing).empty())
         throw ConversionError("converted file names are not plain names");
 
     std::error_code error;
@@ -83,42 +51,23 @@ fs::path writeConvertedFile(const fs::path& contentFolder, const std::string& ve
     if (error)
         throw ConversionError("cannot resolve the content folder: " + error.message());
 
+    // Each folder is opened inside the one before, so what was checked is what is written.
+    // All stay open until the file is in place: where the system pins open folders, none of
+    // them can be renamed meanwhile.
+    std::vector<SafeFolder> folders;
+    folders.reserve(std::size(convertedGarmentFolders) + 3);
+    folders.emplace_back(root);
+    folders.push_back(folders.back().enter(runtimeFolderName));
     fs::path relative = runtimeFolderName;
-    fs::path folder = enterFolder(root, runtimeFolderName, root);
     for (const char* name : convertedGarmentFolders) {
-        folder = enterFolder(folder, name, root);
+        folders.push_back(folders.back().enter(name));
         relative /= name;
     }
-    folder = enterFolder(folder, vendor, root);
-    relative /= vendor;
-    relative /= fileName;
-
-    const fs::path target = folder / fileName;
-    if (fs::is_directory(fs::symlink_status(target, error)))
-        throw ConversionError(target.string() + " is a folder");
-
-    static std::atomic<unsigned long> sequence{0};
-    const fs::path temporary = folder / ("." + fileName + "." + std::to_string(::getpid()) + "."
-                                         + std::to_string(++sequence) + ".tmp");
-    {
-        // "x": fails when anything, a link included, already has the name.
-        std::unique_ptr<std::FILE, FileCloser> file(std::fopen(temporary.c_str(), "wbx"));
-        if (!file)
-            throw ConversionError("cannot create " + temporary.string());
-        const bool written = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
-        const bool closed = std::fclose(file.release()) == 0;
-        if (!written || !closed) {
-            fs::remove(temporary, error);
-            throw ConversionError("cannot write " + temporary.string());
-        }
-    }
-    fs::rename(temporary, target, error);
-    if (error) {
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
-        throw ConversionError("cannot write " + target.string() + ": " + error.message());
-    }
-    return relative;
+    folders.push_back(folders.back().enter(vendor));
+    const std::string fileName = clothing + convertedExtension;
+    folders.back().replaceFile(fileName, text);
+    // Names arrive as UTF-8, whatever the system's narrow encoding.
+    return relative / fs::u8path(vendor) / fs::u8path(fileName);
 }
 
 } // namespace ConversionServer

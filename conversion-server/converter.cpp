@@ -13,7 +13,6 @@ namespace ConversionServer {
 namespace {
 
 constexpr char serverTitle[] = "Garbwright Server " GARBWRIGHT_SERVER_VERSION;
-constexpr char convertedExtension[] = ".cr2";
 // Replies are single lines, ended the way requests are.
 constexpr char replyLineEnd = Protocol::requestTerminator;
 
@@ -68,18 +67,17 @@ Outcome Converter::convert(const ConversionRequest& request) const
     const Garment garment = m_library.load(request.vendor, request.clothing);
     const fs::path contentFolder = findContentFolder(request.scriptPath);
     const fs::path relative = writeConvertedFile(contentFolder, request.vendor,
-                                                 request.clothing + convertedExtension,
-                                                 renderCr2(garment, request));
+                                                 request.clothing, renderCr2(garment, request));
     std::string reply;
     for (const fs::path& component : relative) {
         if (!reply.empty())
             reply += Protocol::replyPathSeparator;
-        reply += component.string();
+        reply += component.u8string();
     }
     reply += replyLineEnd;
     return {reply,
             "converted garment '" + garment.displayName + "' for figure '" + request.figure
-                + "' into " + (contentFolder / relative).string(),
+                + "' into " + (contentFolder / relative).u8string(),
             false};
 }
 

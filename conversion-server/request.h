@@ -1,16 +1,19 @@
 #ifndef GARBWRIGHT_REQUEST_H
 #define GARBWRIGHT_REQUEST_H
 
+#include "contentfolder.h"
+#include "safefolder.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace ConversionServer {
 
-// Longest vendor or clothing name accepted: the converted file's name is the clothing
-// name plus an extension, and a temporary name a little longer, all within one directory
-// entry (255 bytes).
-constexpr std::size_t maxNameBytes = 200;
+// Longest vendor or clothing name accepted: the converted file's name is the clothing name
+// plus its extension, and it is written under a temporary name longer still, which must
+// fit in one directory entry. Every name accepted here can be written.
+constexpr std::size_t maxNameBytes = maxReplacedNameBytes - (sizeof(convertedExtension) - 1);
 
 enum class RequestKind { Probe, Stop, Conversion };
 

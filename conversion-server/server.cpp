@@ -53,6 +53,8 @@ std::string signalName(int number)
     }
 }
 
+} // namespace
+
 // One client: read one line, answer, close. Every step runs under a deadline.
 class Connection : public std::enable_shared_from_this<Connection>
 {
@@ -67,8 +69,18 @@ public:
 
     void start()
     {
+        m_slot = m_server->connectionOpened(weak_from_this());
         armDeadline(m_server->options().idleTimeout);
         readRequest();
+    }
+
+    // Ends the connection at once, whatever it was doing.
+    void drop(const std::string& why)
+    {
+        if (m_phase == Phase::Closed)
+            return;
+        log("dropped: " + why);
+        close();
     }
 
 private:
@@ -211,7 +223,7 @@ private:
         error_code ignored;
         m_socket.shutdown(tcp::socket::shutdown_both, ignored);
         m_socket.close(ignored);
-        m_server->connectionClosed();
+        m_server->connectionClosed(m_slot);
     }
 
     void log(const std::string& text) const { logLine(m_peer + " " + text); }
@@ -226,9 +238,8 @@ private:
     Phase m_phase = Phase::Reading;
     bool m_stopAfterReply = false;
     unsigned m_deadlineGeneration = 0;
+    Server::ConnectionSlot m_slot;
 };
-
-} // namespace
 
 Server::Server(asio::io_context& io, const Converter& converter, ServerOptions options)
     : m_io(io),
@@ -281,13 +292,26 @@ void Server::stop()
     m_io.stop();
 }
 
-void Server::connectionClosed()
+Server::ConnectionSlot Server::connectionOpened(std::weak_ptr<Connection> connection)
 {
-    if (m_connections > 0)
-        --m_connections;
-    if (m_acceptPaused && !m_stopping) {
-        m_acceptPaused = false;
-        accept();
+    return m_connections.insert(m_connections.end(), std::move(connection));
+}
+
+void Server::connectionClosed(ConnectionSlot slot)
+{
+    m_connections.erase(slot);
+}
+
+void Server::dropOldestConnection()
+{
+    while (!m_connections.empty()) {
+        const std::shared_ptr<Connection> oldest = m_connections.front().lock();
+        if (!oldest) {
+            m_connections.pop_front(); // already gone without closing (the server is ending)
+            continue;
+        }
+        oldest->drop(std::to_string(m_connections.size()) + " connections open, making room for a new one");
+        return;
     }
 }
 
@@ -306,12 +330,12 @@ void Server::accept()
             });
             return;
         }
-        ++self->m_connections;
+        // Idle clients must not hide the server from a new one (a probe, say): the oldest
+        // makes room. Each connection is bounded in time anyway; this bounds their number.
+        if (self->m_connections.size() >= self->m_options.maxConnections)
+            self->dropOldestConnection();
         std::make_shared<Connection>(std::move(socket), self->m_acceptedPeer, self)->start();
-        if (self->m_connections < self->m_options.maxConnections)
-            self->accept();
-        else
-            self->m_acceptPaused = true;
+        self->accept();
     });
 }
 

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <list>
 #include <memory>
 
 namespace ConversionServer {
@@ -21,7 +22,8 @@ struct ServerOptions
     std::chrono::milliseconds idleTimeout{10000};
     // A request with no line feed within this many bytes is answered with the error reply.
     std::size_t maxRequestBytes = 64u * 1024u;
-    // Connections served at once; further clients wait in the listen queue.
+    // Connections served at once. A new client is never kept waiting behind them: when
+    // all are taken, the oldest is dropped to make room.
     std::size_t maxConnections = 64;
 };
 
@@ -29,6 +31,8 @@ struct ServerOptions
 // and closed. Clients are served concurrently on one thread; every wait on a client is
 // bounded by the idle timeout. Ends on a stop request, SIGINT or SIGTERM by stopping the
 // io_context it runs on.
+class Connection;
+
 class Server : public std::enable_shared_from_this<Server>
 {
 public:
@@ -46,11 +50,15 @@ public:
     const Converter& converter() const { return m_converter; }
     const ServerOptions& options() const { return m_options; }
 
-    // Called once by each connection when it closes.
-    void connectionClosed();
+    using ConnectionSlot = std::list<std::weak_ptr<Connection>>::iterator;
+    // Called once by each connection when it starts, and once with the slot it was given
+    // when it closes.
+    ConnectionSlot connectionOpened(std::weak_ptr<Connection> connection);
+    void connectionClosed(ConnectionSlot slot);
 
 private:
     void accept();
+    void dropOldestConnection();
 
     boost::asio::io_context& m_io;
     const Converter& m_converter;
@@ -59,8 +67,7 @@ private:
     boost::asio::ip::tcp::endpoint m_acceptedPeer; // filled by the accept in progress
     boost::asio::signal_set m_signals;
     boost::asio::steady_timer m_acceptRetry;
-    std::size_t m_connections = 0;
-    bool m_acceptPaused = false;
+    std::list<std::weak_ptr<Connection>> m_connections; // oldest first
     bool m_stopping = false;
 };
 

@@ -36,6 +36,10 @@ void DzApp::log(const QString& text)
     try {
         QMutexLocker lock(&m_mutex);
         m_lines.append(text);
+        m_keptCharacters += text.size();
+        while (m_lines.size() > 1
+               && (m_lines.size() > maxKeptLogLines || m_keptCharacters > maxKeptLogCharacters))
+            m_keptCharacters -= m_lines.takeFirst().size();
         if (m_logWriter)
             m_logWriter(text);
     } catch (...) {
@@ -52,6 +56,7 @@ void DzApp::clearLog()
 {
     QMutexLocker lock(&m_mutex);
     m_lines.clear();
+    m_keptCharacters = 0;
 }
 
 DzApp::DialogMode DzApp::dialogMode() const

@@ -43,7 +43,13 @@ public:
     explicit DzApp(QObject* parent = nullptr);
     ~DzApp() override;
 
-    // Each log line is kept and handed to the writer (none by default). Thread safe.
+    // Lines the log keeps for reading back: the most recent ones, at most this many lines
+    // and this many characters (the latest line is always kept).
+    static constexpr int maxKeptLogLines = 10000;
+    static constexpr int maxKeptLogCharacters = 4 * 1024 * 1024;
+
+    // Each log line is handed to the writer (none by default), and the most recent lines are
+    // kept. Thread safe.
     void setLogWriter(LineWriter writer);
     QStringList logLines() const;
     void clearLog();
@@ -69,6 +75,7 @@ public slots:
 private:
     mutable QMutex m_mutex;
     QStringList m_lines;
+    qint64 m_keptCharacters = 0;
     LineWriter m_logWriter;
     LineWriter m_dialogWriter;
     QList<DzDialogRecord> m_dialogs;

@@ -1,13 +1,16 @@
 #include "dzcontentmgr.h"
 
 #include "dzapp.h"
+#include "dzbasicdialog.h"
 #include "dzcontentfolder.h"
 #include "dzscene.h"
 #include "dzskeleton.h"
 
 #include <QDir>
 #include <QFile>
+#include <QApplication>
 #include <QFileInfo>
+#include <QLabel>
 #include <QRegularExpression>
 
 namespace {
@@ -36,6 +39,25 @@ void hostLog(const QString& text)
 {
     if (dzApp)
         dzApp->log(text);
+}
+
+const QString openFailedTitle = QStringLiteral("Open File");
+const QString noFileNamed = QStringLiteral("no file was named");
+const QString isAFolder = QStringLiteral("it is a folder, not a file");
+
+// The host's modal message; needs a widget application (a console one only logs).
+void showMessage(const QString& title, const QString& text)
+{
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return;
+    DzBasicDialog dialog(nullptr, title);
+    auto* label = new QLabel(text);
+    label->setTextFormat(Qt::PlainText);
+    dialog.addWidget(label);
+    dialog.showCancelButton(false);
+    dialog.showHelpButton(false);
+    dialog.setAcceptButtonText(QObject::tr("OK"));
+    dialog.exec();
 }
 
 // A Poser character file is a tree of blocks: a keyword line, then "{" ... "}" on lines of
@@ -155,8 +177,15 @@ DzContentFolder* DzContentMgr::findBaseDirectory(const QString& path, bool useIm
 QString DzContentMgr::getAbsolutePath(const QString& relativePath, bool useImportFolders,
                                       const QString& preferredPath) const
 {
-    if (relativePath.isEmpty() || isAbsoluteAnywhere(relativePath))
+    m_unresolvedPath = relativePath;
+    if (relativePath.isEmpty()) {
+        m_unresolvedReason = noFileNamed;
         return QString();
+    }
+    if (isAbsoluteAnywhere(relativePath)) {
+        m_unresolvedReason = QStringLiteral("the path is not relative to a content directory");
+        return QString();
+    }
     const QString relative = normalised(relativePath);
     const QString preferred = preferredPath.isEmpty() ? QString() : normalised(preferredPath);
 
@@ -168,36 +197,57 @@ QString DzContentMgr::getAbsolutePath(const QString& relativePath, bool useImpor
             break;
         }
     }
+    m_unresolvedReason = QStringLiteral("no such file in the content directories");
     for (const DzContentFolder* folder : order) {
         const QString base = folder->getFullPath();
         const QString candidate = QDir::cleanPath(base + QLatin1Char('/') + relative);
-        if (candidate != base && isInside(candidate, base) && QFileInfo(candidate).isFile())
+        if (candidate == base || !isInside(candidate, base)) {
+            m_unresolvedReason = QStringLiteral("the path leads out of the content directory");
+            continue;
+        }
+        const QFileInfo info(candidate);
+        if (info.isFile()) {
+            m_unresolvedPath.clear();
+            m_unresolvedReason.clear();
             return candidate;
+        }
+        if (info.isDir())
+            m_unresolvedReason = isAFolder;
     }
     return QString();
 }
 
+bool DzContentMgr::refuseToOpen(const QString& path, const QString& reason) const
+{
+    const QString text = QStringLiteral("Cannot open \"%1\": %2").arg(path, reason);
+    hostLog(text);
+    showMessage(openFailedTitle, text);
+    return false;
+}
+
 bool DzContentMgr::openFile(const QString& path, bool merge)
 {
-    if (!dzScene) {
-        hostLog(QStringLiteral("Cannot open \"%1\": there is no scene").arg(path));
-        return false;
+    if (path.isEmpty()) {
+        if (!m_unresolvedPath.isEmpty())
+            return refuseToOpen(m_unresolvedPath, m_unresolvedReason);
+        return refuseToOpen(path, noFileNamed);
     }
+    if (!dzScene)
+        return refuseToOpen(path, QStringLiteral("there is no scene"));
     const QFileInfo info(path);
-    if (info.suffix().compare(QLatin1String("cr2"), Qt::CaseInsensitive) != 0) {
-        hostLog(QStringLiteral("Cannot open \"%1\": not a character file (.cr2)").arg(path));
-        return false;
-    }
+    if (info.isDir())
+        return refuseToOpen(path, isAFolder);
+    // A device or a pipe would never end, or never start, the read.
+    if (info.exists() && !info.isFile())
+        return refuseToOpen(path, QStringLiteral("not a regular file"));
+    if (info.suffix().compare(QLatin1String("cr2"), Qt::CaseInsensitive) != 0)
+        return refuseToOpen(path, QStringLiteral("not a character file (.cr2)"));
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        hostLog(QStringLiteral("Cannot open \"%1\": %2").arg(path, file.errorString()));
-        return false;
-    }
+    if (!file.open(QIODevice::ReadOnly))
+        return refuseToOpen(path, file.errorString());
     QString name;
-    if (!readCharacterFile(QString::fromUtf8(file.readAll()), &name)) {
-        hostLog(QStringLiteral("Cannot open \"%1\": the file is not a character file").arg(path));
-        return false;
-    }
+    if (!readCharacterFile(QString::fromUtf8(file.readAll()), &name))
+        return refuseToOpen(path, QStringLiteral("the file is not a character file"));
     if (name.isEmpty())
         name = info.completeBaseName();
 

@@ -33,15 +33,22 @@ public slots:
     QString getAbsolutePath(const QString& relativePath, bool useImportFolders,
                             const QString& preferredPath = QString()) const;
     // Opens a Poser character file (.cr2) into the scene: the loaded figure becomes a new
-    // skeleton, which follows the selected figure when merging. False, with the reason in
-    // the host log, when the file is missing or not understood.
+    // skeleton, which follows the selected figure when merging. False when the file is
+    // missing or not understood; the user is then told in a dialog naming the file and the
+    // reason, and the host log gets the same text. An empty path, as getAbsolutePath()
+    // gives for a file it did not find, is reported under the name that was looked up.
     bool openFile(const QString& path, bool merge);
 
 private:
+    bool refuseToOpen(const QString& path, const QString& reason) const;
+
     bool addFolder(const QString& path, bool isImport);
     QList<DzContentFolder*> searchFolders(bool useImportFolders) const;
 
     QList<DzContentFolder*> m_folders;
+    // The last getAbsolutePath() that found nothing: what was asked for and why it failed.
+    mutable QString m_unresolvedPath;
+    mutable QString m_unresolvedReason;
 };
 
 #endif

@@ -9,26 +9,53 @@ DzScene::DzScene(QObject* parent) : QObject(parent) {}
 DzScene::~DzScene()
 {
     clear();
+    releaseRemovedNodes();
 }
 
 void DzScene::addNode(DzNode* node)
 {
     if (!node || m_nodes.contains(node))
         return;
+    m_removedNodes.removeAll(node);
     node->setParent(this);
     m_nodes.append(node);
     connect(node, &QObject::destroyed, this, &DzScene::forget);
     connect(node, &DzNode::selectionStateChanged, this, &DzScene::nodeSelectionListChanged);
+    // The node stays alive until every receiver of both signals has seen it, whatever they do.
+    ++m_announcing;
+    const QPointer<DzNode> announced(node);
     emit nodeAdded(node);
-    if (auto* skeleton = qobject_cast<DzSkeleton*>(node))
+    if (auto* skeleton = qobject_cast<DzSkeleton*>(announced.data()))
         emit skeletonAdded(skeleton);
+    if (--m_announcing == 0)
+        releaseRemovedNodes();
 }
 
 void DzScene::clear()
 {
+    if (m_announcing > 0) {
+        // A receiver is clearing the scene: the nodes leave it now and are deleted later.
+        const QList<DzNode*> nodes = m_nodes;
+        m_nodes.clear();
+        for (DzNode* node : nodes) {
+            disconnect(node, nullptr, this, nullptr);
+            m_removedNodes.append(node);
+        }
+        if (!nodes.isEmpty())
+            emit nodeSelectionListChanged();
+        return;
+    }
     // Deleting runs forget() through destroyed(), which shrinks the list.
     while (!m_nodes.isEmpty())
         delete m_nodes.last();
+}
+
+void DzScene::releaseRemovedNodes()
+{
+    const QList<QPointer<DzNode>> nodes = m_removedNodes;
+    m_removedNodes.clear();
+    for (const QPointer<DzNode>& node : nodes)
+        delete node.data();
 }
 
 DzNode* DzScene::findNode(const QString& name) const

@@ -6,13 +6,17 @@
 #include <QList>
 #include <QObject>
 #include <QObjectList>
+#include <QPointer>
 #include <QString>
 
 class DzNode;
 class DzSkeleton;
 
 // The scene: the nodes in it, in the order they were added, and which of them are selected.
-// The scene owns its nodes; deleting a node (by whoever) takes it out of the scene.
+// The scene owns its nodes; deleting a node (by whoever) takes it out of the scene. Nodes
+// that the scene removes while it announces a node (a receiver may clear the scene) leave
+// the scene at once but are deleted only after the announcement has reached every
+// receiver, so no receiver is handed a node that is already gone.
 class DZCORE_EXPORT DzScene : public QObject {
     Q_OBJECT
 public:
@@ -21,7 +25,7 @@ public:
 
     // Takes ownership. Emits nodeAdded, and skeletonAdded for a figure.
     void addNode(DzNode* node);
-    // Deletes every node.
+    // Deletes every node (after the announcement in progress, if any).
     void clear();
 
 public slots:
@@ -39,8 +43,11 @@ signals:
 
 private:
     void forget(QObject* node);
+    void releaseRemovedNodes();
 
     QList<DzNode*> m_nodes;
+    int m_announcing = 0;                 // nested announcements in progress
+    QList<QPointer<DzNode>> m_removedNodes; // out of the scene, deleted once announcing ends
 };
 
 DZCORE_EXPORT extern DzScene* dzScene;

@@ -223,7 +223,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The way to the converted file: Runtime, the three garment folders, the vendor, the
     // file. Each is laid out until the first that is not a real folder.
     const std::string vendor = pickName(input, "Brackenmoor");
-    const std::string fileName = pickName(input, "Summer Dress.cr2");
+    const std::string clothing = pickName(input, "Summer Dress");
+    const std::string fileName = clothing + convertedExtension;
     const std::array<std::string, 6> names = {runtimeFolderName, convertedGarmentFolders[0], convertedGarmentFolders[1],
                                         convertedGarmentFolders[2], vendor, fileName};
     fs::path folder = content;
@@ -264,7 +265,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     bool written = false;
     fs::path relative;
     try {
-        relative = writeConvertedFile(named, vendor, fileName, text);
+        relative = writeConvertedFile(named, vendor, clothing, text);
         written = true;
     } catch (const ConversionError&) {
     }

@@ -4,6 +4,7 @@
 #include "dzskeleton.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -117,14 +118,22 @@ bool loadSceneJson(const QByteArray& json, DzScene* scene, QString* error)
 
 bool loadSceneFile(const QString& fileName, DzScene* scene, QString* error)
 {
+    // Only a regular file is read: a device never ends, and a pipe may never start.
+    const QFileInfo info(fileName);
+    if (info.exists() && !info.isFile())
+        return fail(error, QStringLiteral("%1: not a regular file").arg(fileName));
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         return fail(error, QStringLiteral("%1: %2").arg(fileName, file.errorString()));
-    // A scene description is small; anything far larger is not one.
+    if (file.isSequential())
+        return fail(error, QStringLiteral("%1: not a regular file").arg(fileName));
+    // A scene description is small; anything far larger is not one. The size the file
+    // claims is not trusted: reading stops past the limit.
     constexpr qint64 maxSceneBytes = 16 * 1024 * 1024;
-    if (file.size() > maxSceneBytes)
+    const QByteArray json = file.read(maxSceneBytes + 1);
+    if (json.size() > maxSceneBytes)
         return fail(error, QStringLiteral("%1: too large for a scene description").arg(fileName));
-    if (!loadSceneJson(file.readAll(), scene, error)) {
+    if (!loadSceneJson(json, scene, error)) {
         if (error)
             *error = fileName + QStringLiteral(": ") + *error;
         return false;

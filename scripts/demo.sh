@@ -6,5 +6,5 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${GARBWRIGHT_BUILD_DIR:-$root/build}"
 
-GARBWRIGHT_TARGETS="dzhost garbwright garbwright-server" bash "$root/scripts/build.sh"
+GARBWRIGHT_TARGETS="dzhost garbwright garbwright-server writesetting" bash "$root/scripts/build.sh"
 exec bash "$root/scripts/run-demo.sh" "$build" "$@"

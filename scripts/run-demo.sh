@@ -17,13 +17,14 @@ install="$demo/Tailorforge/"
 content="$demo/Content"
 script="$content/Scripts/Pliant Clothing/${GARBWRIGHT_DEMO_SCRIPT:-Dress Selected Figure.dsa}"
 rm -rf "$demo"
-mkdir -p "$install" "$content/Runtime" "$demo/config/Brackenmoor"
+mkdir -p "$install" "$content/Runtime" "$demo/config"
 
 # The companion application's install directory, as the plug-in expects to find it.
 cp "$build/bin/garbwright-server" "$install/Garbwright Server.exe"
 cp -r "$root/examples/Garments" "$install/Garments"
-# Its settings: the install directory, ending with a separator.
-printf '[General]\ninstallDir="%s"\n' "$install" > "$demo/config/Brackenmoor/Tailorforge.conf"
+# Its settings: the install directory, ending with a separator, written through the same
+# settings library that reads it (any character of the path survives the round trip).
+XDG_CONFIG_HOME="$demo/config" "$build/bin/writesetting" Brackenmoor Tailorforge installDir "$install"
 cp -r "$root/examples/content/." "$content/"
 
 port_in_use() { (exec 3<>/dev/tcp/127.0.0.1/12345) 2>/dev/null; }
@@ -50,4 +51,7 @@ else
   echo "== No conversion server left running"
 fi
 echo "== dzhost exit status: $status"
+if [ "$status" -ne 0 ]; then
+  echo "== The demo failed: see the reason above (dzhost reports why the script stopped)" >&2
+fi
 exit "$status"

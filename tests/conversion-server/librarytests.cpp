@@ -2,12 +2,19 @@
 #include "conversionerror.h"
 #include "cr2file.h"
 #include "garment.h"
+#include "request.h"
+#include "safefolder.h"
 
 #include "testsupport.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <thread>
+
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace ConversionServer;
@@ -89,13 +96,20 @@ TEST(ConvertedFile, Write_CreatesTheFoldersAndReturnsTheRelativePath)
     const fs::path content = temp.path() / "content";
     fs::create_directories(content / "Runtime");
 
-    const fs::path relative = writeConvertedFile(content, "Brackenmoor", "Summer Dress.cr2", "one");
+    const fs::path relative = writeConvertedFile(content, "Brackenmoor", "Summer Dress", "one");
     EXPECT_EQ(relative, fs::path("Runtime/Libraries/Character/Pliant Clothing/Brackenmoor/Summer Dress.cr2"));
     EXPECT_EQ(readFile(content / relative), "one");
     // Writing again replaces the file and leaves no temporary file behind.
-    writeConvertedFile(content, "Brackenmoor", "Summer Dress.cr2", "two");
+    // Temporary files of writers that no longer run are cleared away on the way.
+    const fs::path vendorFolder = (content / relative).parent_path();
+    writeFile(vendorFolder / temporaryName("Summer Dress.cr2", 2147483647, 7), "left by a killed server");
+    writeFile(vendorFolder / temporaryName("Coat.cr2", static_cast<std::uint64_t>(::getpid()), 3), "");
+    writeConvertedFile(content, "Brackenmoor", "Summer Dress", "two");
     EXPECT_EQ(readFile(content / relative), "two");
     EXPECT_EQ(entriesBelow(content).size(), 1u);
+    // Every name the request check lets through can be written.
+    const std::string longest(maxNameBytes, 'n');
+    EXPECT_EQ(writeConvertedFile(content, longest, longest, "three").filename(), longest + ".cr2");
 }
 
 TEST(ConvertedFile, Write_NeverFollowsLinksOutOfTheContentFolder)
@@ -108,13 +122,13 @@ TEST(ConvertedFile, Write_NeverFollowsLinksOutOfTheContentFolder)
     const fs::path linkedRuntime = temp.path() / "a";
     fs::create_directories(linkedRuntime);
     fs::create_directory_symlink(outside, linkedRuntime / "Runtime");
-    EXPECT_THROW(writeConvertedFile(linkedRuntime, "Brackenmoor", "Dress.cr2", "x"), ConversionError);
+    EXPECT_THROW(writeConvertedFile(linkedRuntime, "Brackenmoor", "Dress", "x"), ConversionError);
 
     const fs::path linkedVendor = temp.path() / "b";
     const fs::path clothingFolder = linkedVendor / "Runtime/Libraries/Character/Pliant Clothing";
     fs::create_directories(clothingFolder);
     fs::create_directory_symlink(outside, clothingFolder / "Brackenmoor");
-    EXPECT_THROW(writeConvertedFile(linkedVendor, "Brackenmoor", "Dress.cr2", "x"), ConversionError);
+    EXPECT_THROW(writeConvertedFile(linkedVendor, "Brackenmoor", "Dress", "x"), ConversionError);
     EXPECT_TRUE(entriesBelow(outside).empty());
 
     // A link standing where the file goes is replaced, not written through.
@@ -123,10 +137,50 @@ TEST(ConvertedFile, Write_NeverFollowsLinksOutOfTheContentFolder)
     fs::create_directories(vendorFolder);
     writeFile(outside / "victim", "untouched");
     fs::create_symlink(outside / "victim", vendorFolder / "Dress.cr2");
-    writeConvertedFile(linkedFile, "Brackenmoor", "Dress.cr2", "converted");
+    writeConvertedFile(linkedFile, "Brackenmoor", "Dress", "converted");
     EXPECT_EQ(readFile(outside / "victim"), "untouched");
     EXPECT_FALSE(fs::is_symlink(vendorFolder / "Dress.cr2"));
     EXPECT_EQ(readFile(vendorFolder / "Dress.cr2"), "converted");
+}
+
+TEST(ConvertedFile, Write_VendorFolderSwappedForALinkMeanwhile_NothingLandsOutside)
+{
+    TemporaryFolder temp;
+    const fs::path content = temp.path() / "content";
+    const fs::path clothingFolder = content / "Runtime/Libraries/Character/Pliant Clothing";
+    const fs::path vendor = clothingFolder / "Brackenmoor";
+    const fs::path outside = temp.path() / "outside";
+    fs::create_directories(vendor);
+    fs::create_directories(outside);
+
+    // Another process keeps putting a link to the outside folder where the vendor folder is.
+    const char* seconds = std::getenv("GARBWRIGHT_RACE_SECONDS");
+    const auto duration = std::chrono::seconds(seconds ? std::atoi(seconds) : 2);
+    std::atomic<bool> done{false};
+    std::thread swapper([&] {
+        std::error_code ignored;
+        while (!done) {
+            fs::rename(vendor, clothingFolder / "held", ignored);
+            fs::create_directory_symlink(outside, vendor, ignored);
+            fs::remove(vendor, ignored);
+            fs::rename(clothingFolder / "held", vendor, ignored);
+        }
+    });
+    int written = 0;
+    for (const auto end = std::chrono::steady_clock::now() + duration; std::chrono::steady_clock::now() < end;) {
+        try {
+            writeConvertedFile(content, "Brackenmoor", "Dress", "converted");
+            ++written;
+        } catch (const ConversionError&) {
+        }
+    }
+    done = true;
+    swapper.join();
+
+    EXPECT_GT(written, 0);
+    EXPECT_TRUE(entriesBelow(outside).empty());
+    for (const fs::path& entry : entriesBelow(temp.path()))
+        EXPECT_EQ(temporaryNameOwner(entry.filename().string()), 0u) << entry;
 }
 
 TEST(Cr2File, Render_PutsTheDisplayNameFirstInTheFigureBlock)

@@ -183,12 +183,18 @@ TEST_F(ServerProcessTest, SilentClient_IsDroppedWithoutHoldingUpOthers)
     startServer({"--idle-timeout", "400"});
     const auto started = std::chrono::steady_clock::now();
     boost::asio::io_context io;
-    tcp::socket silent(io);
-    silent.connect(tcp::endpoint(boost::asio::ip::address_v4::loopback(), server.port()));
+    // As many silent clients as the server serves at once.
+    std::vector<tcp::socket> silentClients;
+    for (int i = 0; i < 64; ++i) {
+        silentClients.emplace_back(io);
+        silentClients.back().connect(tcp::endpoint(boost::asio::ip::address_v4::loopback(), server.port()));
+    }
+    tcp::socket& silent = silentClients.back();
 
-    // Others are served at once while the silent client holds its connection.
+    // Others are served at once while the silent clients hold their connections.
     EXPECT_EQ(send(Protocol::probeRequest).bytes, Converter::statusReply());
     EXPECT_LT(std::chrono::steady_clock::now() - started, 300ms);
+    EXPECT_NE(server.log().find("64 connections open, making room"), std::string::npos) << server.log();
 
     // A partial request that stalls gets the error reply when the time is up.
     const Reply stalled = exchange(server.port(), "Base Female#", false, 3s);

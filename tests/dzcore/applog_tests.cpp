@@ -21,6 +21,18 @@ TEST(DzAppLog, KeepsEveryLineInOrderAndForwardsIt)
     EXPECT_EQ(forwarded, (QStringList{"[Pliant Clothing Plugin] [Debug]\t[1] one", ""}));
     app.clearLog();
     EXPECT_TRUE(app.logLines().isEmpty());
+
+    // Only a bounded tail is kept, by lines and by characters; the writer gets everything.
+    forwarded.clear();
+    for (int i = 0; i < DzApp::maxKeptLogLines + 3; ++i)
+        app.log(QString::number(i));
+    EXPECT_EQ(forwarded.size(), DzApp::maxKeptLogLines + 3);
+    EXPECT_EQ(app.logLines().size(), DzApp::maxKeptLogLines);
+    EXPECT_EQ(app.logLines().first(), QStringLiteral("3"));
+    const QString huge(DzApp::maxKeptLogCharacters, QLatin1Char('x'));
+    app.log(huge);
+    app.log(huge);
+    EXPECT_EQ(app.logLines(), QStringList{huge});
 }
 
 TEST(DzAppLog, SeveralThreads_NoLineLostOrTorn)

@@ -43,6 +43,7 @@ protected:
     void SetUp() override
     {
         HostFixture::SetUp();
+        app().setDialogMode(DzApp::AcceptDialogs);
         ASSERT_TRUE(m_temp.isValid());
         root = QDir(m_temp.path()).absolutePath();
         content = root + QStringLiteral("/content");
@@ -329,8 +330,21 @@ TEST_F(OpenFileTest, Unreadable_FalseWithAReasonAndSceneUnchanged)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         app().clearLog();
+        app().clearDialogRecords();
         EXPECT_FALSE(mgr->openFile(c.path, true));
         EXPECT_TRUE(logMentions(app(), c.path)) << app().logLines().join('\n').toStdString();
+        // The user is told too: one dialog, naming the file.
+        ASSERT_EQ(app().dialogRecords().size(), 1);
+        EXPECT_TRUE(app().dialogRecords().first().text.contains(c.path));
+    }
+    // A lookup that found nothing gives an empty path; opening it names what was looked for.
+    for (const QString& relative : {QStringLiteral("Runtime\\missing.cr2"), QStringLiteral("Runtime")}) {
+        SCOPED_TRACE(relative.toStdString());
+        app().clearDialogRecords();
+        EXPECT_FALSE(mgr->openFile(mgr->getAbsolutePath(relative, true), true));
+        ASSERT_EQ(app().dialogRecords().size(), 1);
+        EXPECT_TRUE(app().dialogRecords().first().text.contains(QStringLiteral("\"%1\"").arg(relative)))
+            << app().dialogRecords().first().text.toStdString();
     }
     EXPECT_EQ(added.count(), 0);
     EXPECT_EQ(scene().getNumNodes(), 1);

@@ -75,6 +75,21 @@ TEST_F(SceneTest, AddNode_SkeletonAddedOnlyForFigures)
     EXPECT_EQ(std::get<0>(skeletons.at(0)), figure);
 }
 
+TEST_F(SceneTest, ReceiverClearsTheScene_LaterReceiversStillGetALiveNode)
+{
+    addNode(QStringLiteral("Lamp"));
+    QString seenLater;
+    QObject::connect(&scene(), &DzScene::nodeAdded, [this] { scene().clear(); });
+    QObject::connect(&scene(), &DzScene::skeletonAdded,
+                     [&](DzSkeleton* skeleton) { seenLater = skeleton->getName(); });
+
+    QPointer<DzSkeleton> figure = new DzSkeleton(QStringLiteral("Base Female"));
+    scene().addNode(figure);
+    EXPECT_EQ(seenLater, QStringLiteral("Base Female"));
+    EXPECT_TRUE(figure.isNull()) << "released once every receiver had it";
+    EXPECT_EQ(scene().getNumNodes(), 0);
+}
+
 TEST(DzBase, Iskindof_TrueForTheClassAndItsBases)
 {
     DzSkeleton figure(QStringLiteral("F"));

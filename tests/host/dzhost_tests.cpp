@@ -10,6 +10,8 @@
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QString pluginPrefix = QStringLiteral("[Pliant Clothing Plugin] ");
@@ -232,6 +234,8 @@ TEST_F(DzhostTest, BadArgumentsOrModules_Exit2WithAOneLineReasonAndNoScriptRun)
     const QString badScene = writeFile(QStringLiteral("bad.json"), "{\"nodes\": [{\"name\": \"A\", \"kind\": \"robot\"}]}");
     const QString notJson = writeFile(QStringLiteral("notjson.json"), "nodes: A");
     const QString notAModule = writeFile(QStringLiteral("fake.so"), "not a shared object\n");
+    const QString fifo = path(QStringLiteral("scene.fifo"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     struct Case {
         const char* what;
         QStringList arguments;
@@ -246,6 +250,9 @@ TEST_F(DzhostTest, BadArgumentsOrModules_Exit2WithAOneLineReasonAndNoScriptRun)
         {"scene not JSON", {"--scene", notJson, script}, "notjson.json"},
         {"scene with a bad node", {"--scene", badScene, script}, "bad.json"},
         {"missing scene", {"--scene", "nowhere.json", script}, "nowhere.json"},
+        // Neither ends by itself: refused before anything is read.
+        {"endless scene", {"--scene", "/dev/zero", script}, "/dev/zero: not a regular file"},
+        {"scene that is a pipe", {"--scene", fifo, script}, "scene.fifo: not a regular file"},
         {"missing content dir", {"--content", "no-such-dir", script}, "no-such-dir"},
         {"missing module", {"--plugin", "no-such-module.so", script}, "no-such-module.so"},
         {"not a module file", {"--plugin", notAModule, script}, "fake.so"},
@@ -350,10 +357,20 @@ var file = mgr.getAbsolutePath("Runtime\\Libraries\\Character\\Shirt.cr2", true,
 print("opened=" + mgr.openFile(file, true));
 print("follows=" + Scene.findNode("Summer Shirt").getFollowTarget().getName());
 print("outside=" + mgr.findBaseDirectory("/", true));
+// A receiver of the announcement replaces the scene; receivers after it (the module's) still
+// get a live skeleton.
+var replaced = false;
+Scene.skeletonAdded.connect(function (skeleton) {
+    if (!replaced) { replaced = true; mgr.openFile(file, false); }
+});
+var pliant = new BMPliantClothing();
+mgr.openFile(file, true);
+print("replaced=" + Scene.getNumNodes());
 )");
     const HostRun result = run({"--content", path(QStringLiteral("content")), "--scene", scene, script});
     ASSERT_EQ(result.exitCode, 0) << dump(result);
     EXPECT_TRUE(result.outLines().contains(QStringLiteral("opened=true"))) << dump(result);
     EXPECT_TRUE(result.outLines().contains(QStringLiteral("follows=Base Female"))) << dump(result);
     EXPECT_TRUE(result.outLines().contains(QStringLiteral("outside=null"))) << dump(result);
+    EXPECT_TRUE(result.outLines().contains(QStringLiteral("replaced=1"))) << dump(result);
 }
