@@ -67,6 +67,16 @@ QString scriptOutsideContent(const QString& scriptPath)
         + scriptPath.toHtmlEscaped();
 }
 
+QString startingServer()
+{
+    return QStringLiteral("Starting the conversion server");
+}
+
+QString converting(const QString& clothing, const QString& figure)
+{
+    return QStringLiteral("Converting %1 for %2").arg(clothing, figure);
+}
+
 } // namespace Messages
 
 namespace CompanionSettings {

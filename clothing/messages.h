@@ -20,6 +20,10 @@ QString serverNotFound(const QString& updaterLocation);
 QString installDirNotFound(const QString& homepage);
 QString scriptOutsideContent(const QString& scriptPath);
 
+// What the host's progress shows while the module waits (plain text).
+QString startingServer();
+QString converting(const QString& clothing, const QString& figure);
+
 } // namespace Messages
 
 // Where the companion application keeps its settings.
