@@ -14,7 +14,7 @@ class SocketClient;
 
 // How often a wait lets the host handle its events: short enough that the host never looks
 // stuck, long enough that stepping costs next to nothing.
-constexpr std::chrono::milliseconds progressTick{50};
+constexpr std::chrono::milliseconds progressTick{25};
 
 // Sleeps for `duration` on the calling thread under a progress showing `info`, stepping it
 // every tick. The wait lasts `duration`, plus at most the handling of one step.
