@@ -56,7 +56,7 @@ public:
 
     const DzProgress* shown() const { return m_shown; }
 
-    void show(DzProgress* progress)
+    void display(DzProgress* progress)
     {
         m_shown = progress;
         m_info->setText(progress->getInfo());
@@ -175,7 +175,7 @@ private:
     {
         if (!m_dialog)
             m_dialog = new ProgressDialog;
-        m_dialog->show(progress);
+        m_dialog->display(progress);
     }
 
     void closeDialog()
