@@ -6,12 +6,14 @@
 #include "dzapp.h"
 #include "dzcontentfolder.h"
 #include "dzcontentmgr.h"
+#include "dzprogress.h"
 #include "dzskeleton.h"
 #include "garbwrightconstants.h"
 #include "messages.h"
 #include "protocol.h"
 #include "slotlog.h"
 #include "socketclient.h"
+#include "waitprogress.h"
 #include "wiretext.h"
 
 #include <utility>
@@ -57,6 +59,8 @@ void BMPliantClothing::processPliantClothing(QString vendor, QString clothing, Q
         try {
             trace(" - Connecting to server");
             SocketClient client(serverHost, Protocol::serverPort);
+            DzProgress progress(Messages::converting(clothing, geomPath), 0, false, true);
+            stepWhileWaiting(client, progress);
 
             trace(" - Converting message");
             const std::string request = toWireText(message);

@@ -90,6 +90,16 @@ QString fieldNotSendable(RequestField field)
                          " which reads Western European (Latin-1) text only.");
 }
 
+QString startingServer()
+{
+    return QStringLiteral("Starting the conversion server");
+}
+
+QString converting(const QString& clothing, const QString& figure)
+{
+    return QStringLiteral("Converting %1 for %2").arg(clothing, figure);
+}
+
 } // namespace Messages
 
 namespace CompanionSettings {

@@ -24,6 +24,10 @@ QString scriptOutsideContent(const QString& scriptPath);
 enum class RequestField { Figure, Vendor, Clothing, ScriptPath };
 QString fieldNotSendable(RequestField field);
 
+// What the host's progress shows while the module waits (plain text).
+QString startingServer();
+QString converting(const QString& clothing, const QString& figure);
+
 } // namespace Messages
 
 // Where the companion application keeps its settings.

@@ -9,16 +9,16 @@
 #include "protocol.h"
 #include "slotlog.h"
 #include "socketclient.h"
+#include "waitprogress.h"
 #include "wiretext.h"
 
 #include <QFile>
 #include <QSettings>
-#include <QThread>
 
 namespace {
 
 // After launching the server, the caller waits this long before probing it.
-constexpr unsigned long serverStartWaitMs = 2000;
+constexpr std::chrono::milliseconds serverStartWait{2000};
 
 // Probes and the stop request are answered at once by a working server.
 SocketClient quickClient()
@@ -58,7 +58,7 @@ void BMPliantClothing::startServer()
         startDetachedProgram(serverPath);
 
         trace(" - Waiting for server to start");
-        QThread::msleep(serverStartWaitMs);
+        waitShowingProgress(Messages::startingServer(), serverStartWait);
 
         trace("Done starting server");
     });

@@ -3,6 +3,7 @@
 
 #include "dzapp.h"
 #include "dzcontentmgr.h"
+#include "dzprogress.h"
 #include "dzscene.h"
 #include "pluginloader.h"
 #include "scenefile.h"
@@ -144,6 +145,8 @@ int main(int argc, char* argv[])
     const HostGlobals globals(&app, &scene);
     app.setDialogMode(dialogMode);
     app.setDialogWriter([](const QString& line) { writeLine(stderr, line); });
+    // Without dialogs shown to a user, long work reports its progress here instead.
+    DzProgress::setLineWriter([](const QString& line) { writeLine(stderr, line); });
 
     std::shared_ptr<QFile> logFile;
     const QString logTarget = parser.isSet(logOption) ? parser.value(logOption) : QStringLiteral("-");

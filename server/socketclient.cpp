@@ -11,6 +11,7 @@
 #include <boost/system/error_code.hpp>
 #include <boost/system/system_error.hpp>
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -56,10 +57,14 @@ auto recorder(Outcome& outcome)
 class BoundedExchange
 {
 public:
-    BoundedExchange(boost::asio::io_context& context, std::chrono::milliseconds bound)
+    BoundedExchange(boost::asio::io_context& context, std::chrono::milliseconds bound,
+                    const SocketClient::WaitingHook& waiting, std::chrono::milliseconds interval)
         : m_context(context)
         , m_socket(context)
         , m_deadline(context, bound)
+        , m_waiting(waiting)
+        , m_interval(std::max(interval, std::chrono::milliseconds(1)))
+        , m_nextTick(std::chrono::steady_clock::now() + m_interval)
     {
         m_deadline.async_wait([this](const error_code& error) {
             if (error == boost::asio::error::operation_aborted)
@@ -122,9 +127,19 @@ public:
 private:
     // Runs handlers until the step in flight has completed. The step and the deadline are
     // both pending, so the context never runs out of work before one of them finishes.
+    // The waiting hook's ticks run across the steps, so a reply that arrives in small
+    // pieces does not put them off.
     void complete(const Outcome& outcome)
     {
-        while (!outcome.done && m_context.run_one() > 0) {
+        while (!outcome.done) {
+            const std::size_t ran = m_waiting ? m_context.run_one_until(m_nextTick) : m_context.run_one();
+            if (outcome.done || (ran == 0 && m_context.stopped()))
+                break;
+            if (m_waiting && std::chrono::steady_clock::now() >= m_nextTick) {
+                m_waiting();
+                // A hook that took longer than a tick does not earn a burst of calls.
+                m_nextTick = std::max(m_nextTick, std::chrono::steady_clock::now()) + m_interval;
+            }
         }
         if (m_expired || !outcome.done)
             throw system_error(boost::asio::error::timed_out, "request");
@@ -134,6 +149,9 @@ private:
     tcp::socket m_socket;
     boost::asio::steady_timer m_deadline;
     bool m_expired = false;
+    const SocketClient::WaitingHook& m_waiting;
+    const std::chrono::milliseconds m_interval;
+    std::chrono::steady_clock::time_point m_nextTick;
 };
 
 } // namespace
@@ -145,6 +163,12 @@ SocketClient::SocketClient(std::string host, unsigned int port,
     , m_timeout(timeout)
     , m_maxReplyBytes(maxReplyBytes)
 {
+}
+
+void SocketClient::setWaitingHook(WaitingHook hook, std::chrono::milliseconds interval)
+{
+    m_waitingHook = std::move(hook);
+    m_waitingInterval = interval;
 }
 
 std::string SocketClient::request(std::string message)
@@ -167,7 +191,7 @@ std::string SocketClient::request(std::string message)
     }
 
     trace("Connecting to the server");
-    BoundedExchange exchange(context, m_timeout);
+    BoundedExchange exchange(context, m_timeout, m_waitingHook, m_waitingInterval);
     // Only the first address is tried: the server listens on one.
     exchange.connect(endpoint);
 

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <string>
 
 class SocketClient
@@ -30,11 +31,20 @@ public:
     // the cap. Each call is complete in itself: own connection, own I/O objects.
     std::string request(std::string message);
 
+    // Called every `interval` on the calling thread while request() waits on the server
+    // (connecting, sending, reading), so that the caller can keep its user interface alive.
+    // It changes nothing about the exchange; it should not raise (what it raises passes
+    // out of request() unchanged). An empty hook (the default) is never called.
+    using WaitingHook = std::function<void()>;
+    void setWaitingHook(WaitingHook hook, std::chrono::milliseconds interval);
+
 private:
     std::string m_host;
     std::string m_port;
     std::chrono::milliseconds m_timeout;
     std::size_t m_maxReplyBytes;
+    WaitingHook m_waitingHook;
+    std::chrono::milliseconds m_waitingInterval{0};
 };
 
 #endif

@@ -5,10 +5,15 @@
 
 #include "conversionfixture.h"
 
+#include "dzprogress.h"
+#include "waitprogress.h"
+
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QTimer>
 
+#include <functional>
 #include <thread>
 
 namespace {
@@ -82,6 +87,16 @@ void expectConversionFailed(const Outcome& outcome)
     EXPECT_EQ(outcome.dialogs, QStringList{processingFailed});
     EXPECT_EQ(outcome.loaded, 0);
     EXPECT_FALSE(outcome.figureRemembered);
+}
+
+// The time this thread has spent runnable but waiting for a processor, or 0 where the
+// system does not tell.
+qint64 runQueueWaitMs()
+{
+    QFile schedstat(QStringLiteral("/proc/thread-self/schedstat"));
+    if (!schedstat.open(QIODevice::ReadOnly))
+        return 0;
+    return schedstat.readAll().split(' ').value(1).toLongLong() / 1000000;
 }
 
 // Sends `bytes` one at a time, 100 ms apart, until done, the client goes, or the test ends.
@@ -287,6 +302,108 @@ TEST_F(FaultMatrix, RealServerInANonAsciiFolderWithSpaces_StartsConvertsAndStops
     EXPECT_EQ(outcome.loaded, 1);
     EXPECT_TRUE(outcome.lines.contains(QStringLiteral(" - TF Dir: ") + install));
     EXPECT_TRUE(portFreed(5000)) << "the server did not end";
+}
+
+// While the module waits on the server, the host keeps handling its events and shows the
+// wait's progress; what the module logs does not depend on how long the server takes.
+TEST_F(FaultMatrix, LongWaits_HostStaysResponsiveAndShowsProgress)
+{
+    const QString converting = QStringLiteral("[progress] Converting Summer Dress for Base Female: ");
+    const QString starting = QStringLiteral("[progress] Starting the conversion server: ");
+    const struct {
+        const char* name;
+        std::function<void()> arrange;
+        QString progress; // how every progress line begins
+        int minProgressLines;
+    } cases[] = {
+        {"immediate peer", [this] { serve(dressReply); }, converting, 1},
+        {"peer answering after 5 s",
+         [this] {
+             serveProbesThen([](PeerConnection& connection) {
+                 if (!connection.released(5000ms) && connection.send(dressReply))
+                     connection.finishReply();
+             });
+         },
+         converting, 4},
+        {"server program that cannot run",
+         [this] {
+             const QString install = installServer(QStringLiteral("Not Runnable"), m_dressPath);
+             QFile::setPermissions(install + QStringLiteral("Garbwright Server.exe"), QFile::ReadOwner);
+         },
+         starting, 2},
+    };
+
+    std::vector<Outcome> outcomes;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        scene().clear();
+        m_body = addNode<DzSkeleton>(QStringLiteral("Base Female"), true);
+        c.arrange();
+        app().clearLog();
+        app().clearDialogRecords();
+
+        QElapsedTimer clock;
+        clock.start();
+        QStringList progress;
+        DzProgress::setLineWriter([&](const QString& line) { progress.append(line); });
+        QMap<QString, qint64> loggedAt;
+        QString lastLogged;
+        app().setLogWriter([&](const QString& line) {
+            lastLogged = line.section(QLatin1Char('\t'), -1);
+            loggedAt.insert(lastLogged, clock.elapsed());
+        });
+        // How long the event loop went without handling a timer event, less the time the
+        // system kept this thread waiting for a processor: on a busy machine that can be
+        // more than the module's tick, and it is not the module holding the loop.
+        qint64 lastEvent = 0;
+        qint64 lastQueued = runQueueWaitMs();
+        qint64 longestGap = 0;
+        qint64 longestHeld = 0;
+        QString heldEnd; // the last line logged before the longest hold ended
+        const auto measure = [&] {
+            const qint64 gap = clock.elapsed() - lastEvent;
+            const qint64 held = gap - (runQueueWaitMs() - lastQueued);
+            longestGap = std::max(longestGap, gap);
+            if (held > longestHeld) {
+                longestHeld = held;
+                heldEnd = lastLogged;
+            }
+            lastEvent = clock.elapsed();
+            lastQueued = runQueueWaitMs();
+        };
+        QTimer events;
+        events.setInterval(5);
+        QObject::connect(&events, &QTimer::timeout, measure);
+        events.start();
+        outcomes.push_back(convertAndObserve());
+        events.stop();
+        measure();
+        DzProgress::setLineWriter(nullptr);
+        app().setLogWriter(nullptr);
+
+        RecordProperty(std::string(c.name) + " longest event-loop gap (ms)", static_cast<int>(longestGap));
+        RecordProperty(std::string(c.name) + " longest hold (ms)", static_cast<int>(longestHeld));
+        EXPECT_LE(longestHeld, 100) << "ended after " << heldEnd.toStdString();
+        EXPECT_TRUE(outcomes.back().dialogs.isEmpty());
+        ASSERT_GE(progress.size(), c.minProgressLines) << progress.join(QLatin1Char('\n')).toStdString();
+        int previousSeconds = -1;
+        for (const QString& line : progress) {
+            EXPECT_TRUE(line.startsWith(c.progress)) << line.toStdString();
+            const int seconds = line.section(QLatin1Char(' '), -2, -2).toInt();
+            EXPECT_GT(seconds, previousSeconds) << progress.join(QLatin1Char('\n')).toStdString();
+            previousSeconds = seconds;
+        }
+        if (c.progress == starting) {
+            const qint64 waited = loggedAt.value(QStringLiteral("Done starting server"))
+                - loggedAt.value(QStringLiteral(" - Waiting for server to start"));
+            RecordProperty("start-up wait (ms)", static_cast<int>(waited));
+            EXPECT_GE(waited, 2000);
+            EXPECT_LE(waited, 2000 + progressTick.count());
+        } else {
+            EXPECT_EQ(outcomes.back().loaded, 1);
+        }
+    }
+    EXPECT_EQ(outcomes.at(0).lines, outcomes.at(1).lines);
 }
 
 } // namespace

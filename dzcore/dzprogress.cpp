@@ -1,0 +1,359 @@
+#include "dzprogress.h"
+
+#include "dzapp.h"
+
+#include <QApplication>
+#include <QBoxLayout>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QLabel>
+#include <QList>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStringList>
+#include <QThread>
+
+namespace {
+
+// Batch lines of one piece of work come at most this often, unless its text changes.
+constexpr qint64 lineIntervalMs = 1000;
+
+bool onMainThread()
+{
+    const QCoreApplication* application = QCoreApplication::instance();
+    return application && QThread::currentThread() == application->thread();
+}
+
+QString elapsedText(qint64 elapsedMs)
+{
+    return DzProgress::tr("%1 s").arg(elapsedMs / 1000);
+}
+
+// The dialog that shows the innermost piece of work while dialogs are shown to the user.
+class ProgressDialog : public QDialog {
+public:
+    ProgressDialog()
+        : m_info(new QLabel), m_bar(new QProgressBar), m_elapsed(new QLabel),
+          m_button(new QPushButton(DzProgress::tr("Cancel")))
+    {
+        setWindowTitle(DzProgress::tr("Progress"));
+        // Modal, so that only this dialog takes the user's input while the work runs.
+        setWindowModality(Qt::ApplicationModal);
+        setMinimumWidth(360);
+        m_info->setWordWrap(true);
+        m_bar->setTextVisible(true);
+        auto* buttons = new QHBoxLayout;
+        buttons->addStretch(1);
+        buttons->addWidget(m_button);
+        auto* layout = new QVBoxLayout(this);
+        layout->addWidget(m_info);
+        layout->addWidget(m_bar);
+        layout->addWidget(m_elapsed);
+        layout->addLayout(buttons);
+        connect(m_button, &QPushButton::clicked, this, [this] { reject(); });
+    }
+
+    const DzProgress* shown() const { return m_shown; }
+
+    void display(DzProgress* progress)
+    {
+        m_shown = progress;
+        m_info->setText(progress->getInfo());
+        const int total = progress->getTotalSteps();
+        m_bar->setRange(0, total > 0 ? total : 0);
+        if (total > 0)
+            m_bar->setValue(qMin(progress->getCurrentStep(), total));
+        m_elapsed->setVisible(progress->showsTimeElapsed());
+        m_elapsed->setText(DzProgress::tr("Elapsed time: %1").arg(elapsedText(progress->elapsedMs())));
+        m_button->setVisible(progress->isCancellable());
+        if (!isVisible())
+            QDialog::show();
+    }
+
+    // The work is done but the user asked to see that: the dialog stays, full, until the
+    // user closes it.
+    void keepFinished()
+    {
+        m_finished = true;
+        m_shown = nullptr;
+        if (m_bar->maximum() == 0)
+            m_bar->setRange(0, 1);
+        m_bar->setValue(m_bar->maximum());
+        m_button->setText(DzProgress::tr("Close"));
+        m_button->setVisible(true);
+        setAttribute(Qt::WA_DeleteOnClose);
+    }
+
+    void reject() override
+    {
+        if (m_finished)
+            QDialog::reject();
+        else if (m_shown && m_shown->isCancellable())
+            m_shown->cancel();
+    }
+
+protected:
+    void closeEvent(QCloseEvent* event) override
+    {
+        // The window's own close button means what the dialog's button means.
+        event->ignore();
+        reject();
+    }
+
+private:
+    QLabel* m_info;
+    QProgressBar* m_bar;
+    QLabel* m_elapsed;
+    QPushButton* m_button;
+    QPointer<DzProgress> m_shown;
+    bool m_finished = false;
+};
+
+// The pieces of work alive on the main thread, outermost first, and how the host shows the
+// innermost enabled one.
+class Presenter {
+public:
+    static Presenter& instance()
+    {
+        static Presenter presenter;
+        return presenter;
+    }
+
+    void add(DzProgress* progress) { m_alive.append(progress); }
+
+    // `keepDialog`: the dialog stays open if it shows this piece of work.
+    void remove(DzProgress* progress, bool keepDialog)
+    {
+        m_alive.removeAll(progress);
+        if (keepDialog && m_dialog && m_dialog->shown() == progress) {
+            m_dialog->keepFinished();
+            m_dialog = nullptr;
+        }
+        present();
+    }
+
+    bool showsDialogFor(const DzProgress* progress) const
+    {
+        return m_dialog && m_dialog->isVisible() && m_dialog->shown() == progress;
+    }
+
+    void setLineWriter(DzProgress::LineWriter writer) { m_writer = std::move(writer); }
+
+    void present()
+    {
+        DzProgress* current = innermost();
+        if (!current) {
+            closeDialog();
+            m_lastInfo.clear();
+            m_lastShown = nullptr;
+            return;
+        }
+        if (dialogsShown())
+            showDialog(current);
+        else
+            writeLine(current);
+    }
+
+private:
+    DzProgress* innermost() const
+    {
+        for (int i = m_alive.size() - 1; i >= 0; --i) {
+            if (m_alive.at(i)->isEnabled())
+                return m_alive.at(i);
+        }
+        return nullptr;
+    }
+
+    static bool dialogsShown()
+    {
+        return qobject_cast<QApplication*>(QCoreApplication::instance()) && dzApp
+            && dzApp->dialogMode() == DzApp::InteractiveDialogs;
+    }
+
+    void showDialog(DzProgress* progress)
+    {
+        if (!m_dialog)
+            m_dialog = new ProgressDialog;
+        m_dialog->display(progress);
+    }
+
+    void closeDialog()
+    {
+        delete m_dialog.data();
+        m_dialog = nullptr;
+    }
+
+    void writeLine(const DzProgress* progress)
+    {
+        const QString line = progress->describe();
+        const bool newText = progress != m_lastShown || progress->getInfo() != m_lastInfo;
+        const bool due = line != m_lastLine && m_sinceLine.isValid() && m_sinceLine.elapsed() >= lineIntervalMs;
+        if (!newText && !due)
+            return;
+        m_lastShown = progress;
+        m_lastInfo = progress->getInfo();
+        m_lastLine = line;
+        m_sinceLine.start();
+        if (m_writer)
+            m_writer(line);
+    }
+
+    QList<DzProgress*> m_alive;
+    QPointer<ProgressDialog> m_dialog;
+    DzProgress::LineWriter m_writer;
+    const DzProgress* m_lastShown = nullptr;
+    QString m_lastInfo;
+    QString m_lastLine;
+    QElapsedTimer m_sinceLine;
+};
+
+} // namespace
+
+DzProgress::DzProgress(const QString& info, int totalSteps, bool isCancellable, bool showTimeElapsed)
+    : m_info(info), m_totalSteps(qMax(0, totalSteps)), m_cancellable(isCancellable),
+      m_showTimeElapsed(showTimeElapsed)
+{
+    m_elapsed.start();
+    // Work on another thread is not shown: the host shows its progress on the main thread.
+    m_presented = onMainThread();
+    if (m_presented)
+        Presenter::instance().add(this);
+    changed(true);
+}
+
+DzProgress::~DzProgress()
+{
+    finish();
+}
+
+bool DzProgress::isCancelled() const
+{
+    return m_cancelled;
+}
+
+QString DzProgress::getInfo() const
+{
+    return m_info;
+}
+
+int DzProgress::getCurrentStep() const
+{
+    return m_currentStep;
+}
+
+int DzProgress::getTotalSteps() const
+{
+    return m_totalSteps;
+}
+
+bool DzProgress::isCancellable() const
+{
+    return m_cancellable;
+}
+
+bool DzProgress::showsTimeElapsed() const
+{
+    return m_showTimeElapsed;
+}
+
+bool DzProgress::isEnabled() const
+{
+    return m_enabled;
+}
+
+qint64 DzProgress::elapsedMs() const
+{
+    return m_elapsed.elapsed();
+}
+
+QString DzProgress::describe() const
+{
+    QStringList details;
+    if (m_totalSteps > 0)
+        details.append(tr("%1%").arg(qMin(m_currentStep, m_totalSteps) * 100 / m_totalSteps));
+    if (m_showTimeElapsed)
+        details.append(elapsedText(elapsedMs()));
+    QString line = QStringLiteral("[progress] ") + m_info;
+    if (!details.isEmpty())
+        line += QStringLiteral(": ") + details.join(QStringLiteral(", "));
+    return line;
+}
+
+void DzProgress::setLineWriter(LineWriter writer)
+{
+    Presenter::instance().setLineWriter(std::move(writer));
+}
+
+void DzProgress::step(int numSteps)
+{
+    update(m_currentStep + numSteps);
+}
+
+void DzProgress::update(int currentStep)
+{
+    if (m_finished)
+        return;
+    m_currentStep = qMax(0, currentStep);
+    changed(true);
+}
+
+void DzProgress::setInfo(const QString& info)
+{
+    if (m_finished)
+        return;
+    m_info = info;
+    changed(false);
+}
+
+void DzProgress::enable(bool onOff)
+{
+    if (m_finished)
+        return;
+    m_enabled = onOff;
+    changed(false);
+}
+
+void DzProgress::setCloseOnFinish(bool onOff)
+{
+    m_closeOnFinish = onOff;
+}
+
+void DzProgress::finish()
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    m_currentStep = qMax(m_currentStep, m_totalSteps);
+    if (!m_presented)
+        return;
+    try {
+        Presenter::instance().remove(this, !m_closeOnFinish);
+    } catch (...) {
+        // Showing progress never fails the work it shows.
+    }
+}
+
+void DzProgress::cancel()
+{
+    m_cancelled = true;
+}
+
+void DzProgress::changed(bool processEvents)
+{
+    if (!m_presented)
+        return;
+    try {
+        Presenter& presenter = Presenter::instance();
+        presenter.present();
+        if (!processEvents)
+            return;
+        // A cancellable piece of work shown in its modal dialog lets the user reach the
+        // dialog's button; otherwise the user's input waits until the work is done.
+        const bool inputToDialog = m_cancellable && presenter.showsDialogFor(this);
+        QCoreApplication::processEvents(inputToDialog ? QEventLoop::AllEvents
+                                                      : QEventLoop::ExcludeUserInputEvents);
+    } catch (...) {
+        // Showing progress never fails the work it shows.
+    }
+}
