@@ -4,7 +4,9 @@
 # library), a content directory with a host script, and a scene with one selected figure,
 # then runs the host on the script (GARBWRIGHT_DEMO_SCRIPT names another script of the
 # demo's content folder, e.g. "Check Server.dsa"; GARBWRIGHT_DEMO_WRAPPER a command that
-# runs the host, e.g. valgrind).
+# runs the host, e.g. valgrind; GARBWRIGHT_DEMO_DIR and GARBWRIGHT_DEMO_CONTENT place the
+# demo and its content folder elsewhere). The calling script's path goes to the server as
+# 8-bit text, so the content folder's path must hold only Western European characters.
 # Usage: run-demo.sh BUILD_DIR [VENDOR [GARMENT]]
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -14,9 +16,9 @@ garment="${3:-Summer Dress}"
 
 demo="${GARBWRIGHT_DEMO_DIR:-$build/demo}"
 install="$demo/Tailorforge/"
-content="$demo/Content"
+content="${GARBWRIGHT_DEMO_CONTENT:-$demo/Content}"
 script="$content/Scripts/Pliant Clothing/${GARBWRIGHT_DEMO_SCRIPT:-Dress Selected Figure.dsa}"
-rm -rf "$demo"
+rm -rf "$demo" "$content"
 mkdir -p "$install" "$content/Runtime" "$demo/config"
 
 # The companion application's install directory, as the plug-in expects to find it.

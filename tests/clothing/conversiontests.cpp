@@ -141,7 +141,7 @@ TEST_F(Conversion, FieldOutsideLatin1_OneDialogNothingSentNothingLoaded)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.named.toStdString());
-        app().clearLog();
+        clearLog();
         app().clearDialogRecords();
         serve(dressReply);
 

@@ -20,8 +20,11 @@ DemoRun runDemo(const QStringList& arguments, const QString& script = QString())
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     if (!script.isEmpty())
         environment.insert(QStringLiteral("GARBWRIGHT_DEMO_SCRIPT"), script);
-    // A folder name outside ASCII, with a blank, must survive every hand-over on the way.
+    // A folder name outside ASCII, with a blank, must survive every hand-over on the way:
+    // the install directory may hold any character; the content folder's path is sent to
+    // the server as 8-bit text, so it may hold accented letters but nothing beyond them.
     environment.insert(QStringLiteral("GARBWRIGHT_DEMO_DIR"), demoDir.path() + QStringLiteral("/ünï 東京/demo"));
+    environment.insert(QStringLiteral("GARBWRIGHT_DEMO_CONTENT"), demoDir.path() + QStringLiteral("/ünï/Content"));
     process.setProcessEnvironment(environment);
     process.start(QStringLiteral("bash"),
                   QStringList{QStringLiteral(GARBWRIGHT_RUN_DEMO), QStringLiteral(GARBWRIGHT_BUILD_DIR)} + arguments);

@@ -339,7 +339,7 @@ TEST_F(FaultMatrix, LongWaits_HostStaysResponsiveAndShowsProgress)
         scene().clear();
         m_body = addNode<DzSkeleton>(QStringLiteral("Base Female"), true);
         c.arrange();
-        app().clearLog();
+        clearLog();
         app().clearDialogRecords();
 
         QElapsedTimer clock;
