@@ -1,7 +1,7 @@
 #include "commandline.h"
 
 #include "logline.h"
-#include "server/protocol.h"
+#include "protocol.h"
 
 #include <limits>
 #include <system_error>

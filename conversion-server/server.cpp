@@ -1,7 +1,7 @@
 #include "server.h"
 
 #include "logline.h"
-#include "server/protocol.h"
+#include "protocol.h"
 
 #include <boost/asio/ip/address_v4.hpp>
 #include <boost/asio/read.hpp>

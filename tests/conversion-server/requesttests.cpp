@@ -2,7 +2,7 @@
 #include "conversionerror.h"
 #include "logline.h"
 #include "request.h"
-#include "server/protocol.h"
+#include "protocol.h"
 
 #include <gtest/gtest.h>
 
