@@ -10,12 +10,37 @@
 #include <memory>
 #include <system_error>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <process.h>
+#include <sys/stat.h>
+#define getpid _getpid
+#else
 #include <unistd.h>
+#endif
 
 namespace fs = std::filesystem;
 
 namespace ConversionServer {
 namespace {
+
+// Opens `path` for writing only if nothing, a link included, has the name yet; null if not.
+std::FILE* createExclusive(const fs::path& path)
+{
+#ifdef _WIN32
+    // The C runtime there knows no "x" mode; the exclusive create is _O_EXCL.
+    const int descriptor = _wopen(path.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
+    if (descriptor < 0)
+        return nullptr;
+    std::FILE* const file = _fdopen(descriptor, "wb");
+    if (!file)
+        _close(descriptor);
+    return file;
+#else
+    return std::fopen(path.c_str(), "wbx");
+#endif
+}
 
 // Makes, or checks, the folder `name` inside `parent` (resolved and known to lie inside
 // root) and returns it resolved, still inside root.
@@ -55,7 +80,17 @@ bool isWithin(const fs::path& path, const fs::path& folder)
 
 fs::path findContentFolder(std::string_view scriptPath)
 {
-    const fs::path script(scriptPath);
+    fs::path script(scriptPath);
+#ifdef _WIN32
+    // A path from the root without a drive ("/Users/...", as a client on another system
+    // sends it) lies on the drive of the working folder.
+    if (script.has_root_directory() && !script.has_root_name()) {
+        std::error_code error;
+        const fs::path onDrive = fs::absolute(script, error);
+        if (!error)
+            script = onDrive;
+    }
+#endif
     if (!script.is_absolute())
         throw ConversionError("script path is not absolute");
     std::error_code error;
@@ -102,7 +137,7 @@ fs::path writeConvertedFile(const fs::path& contentFolder, const std::string& ve
                                          + std::to_string(++sequence) + ".tmp");
     {
         // "x": fails when anything, a link included, already has the name.
-        std::unique_ptr<std::FILE, FileCloser> file(std::fopen(temporary.c_str(), "wbx"));
+        std::unique_ptr<std::FILE, FileCloser> file(createExclusive(temporary));
         if (!file)
             throw ConversionError("cannot create " + temporary.string());
         const bool written = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();

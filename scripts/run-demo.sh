@@ -4,7 +4,8 @@
 # library), a content directory with a host script, and a scene with one selected figure,
 # then runs the host on the script (GARBWRIGHT_DEMO_SCRIPT names another script of the
 # demo's content folder, e.g. "Check Server.dsa"; GARBWRIGHT_DEMO_WRAPPER a command that
-# runs the host, e.g. valgrind).
+# runs the host, e.g. valgrind; GARBWRIGHT_DEMO_WINDOWS_SERVER the Windows build of the
+# conversion server, which then runs under Wine in WINEPREFIX instead of the Linux one).
 # Usage: run-demo.sh BUILD_DIR [VENDOR [GARMENT]]
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -20,7 +21,19 @@ rm -rf "$demo"
 mkdir -p "$install" "$content/Runtime" "$demo/config/Brackenmoor"
 
 # The companion application's install directory, as the plug-in expects to find it.
-cp "$build/bin/garbwright-server" "$install/Garbwright Server.exe"
+if [ -n "${GARBWRIGHT_DEMO_WINDOWS_SERVER:-}" ]; then
+  # The Windows program beside its garment library, and under the name the module starts a
+  # launcher that runs it under Wine, as the system's binary-format handler would.
+  cp "$GARBWRIGHT_DEMO_WINDOWS_SERVER" "$install/garbwright-server-windows.exe"
+  cat > "$install/Garbwright Server.exe" <<LAUNCHER
+#!/bin/sh
+export WINEPREFIX="${WINEPREFIX:-}" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+exec wine "\$(dirname "\$0")/garbwright-server-windows.exe" "\$@"
+LAUNCHER
+  chmod +x "$install/Garbwright Server.exe"
+else
+  cp "$build/bin/garbwright-server" "$install/Garbwright Server.exe"
+fi
 cp -r "$root/examples/Garments" "$install/Garments"
 # Its settings: the install directory, ending with a separator.
 printf '[General]\ninstallDir="%s"\n' "$install" > "$demo/config/Brackenmoor/Tailorforge.conf"
