@@ -10,6 +10,10 @@ function(garbwright_target_defaults target)
   set_target_properties(${target} PROPERTIES CXX_EXTENSIONS OFF)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow
                                            -Woverloaded-virtual -Wcast-qual)
+  if(WIN32)
+    # Windows 7 and later; Asio asks for the target version to be named.
+    target_compile_definitions(${target} PRIVATE _WIN32_WINNT=0x0601 WIN32_LEAN_AND_MEAN)
+  endif()
   if(GARBWRIGHT_WERROR)
     target_compile_options(${target} PRIVATE -Werror)
   endif()

@@ -1,10 +1,14 @@
 #include "commandline.h"
 
 #include "logline.h"
-#include "server/protocol.h"
+#include "protocol.h"
 
 #include <limits>
 #include <system_error>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -83,10 +87,26 @@ std::string usageText()
 
 fs::path defaultGarmentLibrary()
 {
+#ifdef _WIN32
+    // The module path, grown until it fits; long paths may exceed MAX_PATH.
+    std::wstring name(260, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, name.data(), static_cast<DWORD>(name.size()));
+        if (length == 0)
+            return fs::path(garmentFolderName);
+        if (length < name.size()) {
+            name.resize(length);
+            break;
+        }
+        name.resize(name.size() * 2);
+    }
+    const fs::path program(name);
+#else
     std::error_code error;
     const fs::path program = fs::read_symlink("/proc/self/exe", error);
     if (error)
         return fs::path(garmentFolderName);
+#endif
     return program.parent_path() / garmentFolderName;
 }
 

@@ -23,7 +23,17 @@ bool isWithin(const fs::path& path, const fs::path& folder)
 
 fs::path findContentFolder(std::string_view scriptPath)
 {
-    const fs::path script(scriptPath);
+    fs::path script(scriptPath);
+#ifdef _WIN32
+    // A path from the root without a drive ("/Users/...", as a client on another system
+    // sends it) lies on the drive of the working folder.
+    if (script.has_root_directory() && !script.has_root_name()) {
+        std::error_code error;
+        const fs::path onDrive = fs::absolute(script, error);
+        if (!error)
+            script = onDrive;
+    }
+#endif
     if (!script.is_absolute())
         throw ConversionError("script path is not absolute");
     std::error_code error;

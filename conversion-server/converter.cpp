@@ -3,7 +3,7 @@
 #include "contentfolder.h"
 #include "conversionerror.h"
 #include "cr2file.h"
-#include "server/protocol.h"
+#include "protocol.h"
 
 #include <exception>
 

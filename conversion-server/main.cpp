@@ -27,7 +27,9 @@ constexpr int exitFailure = 1;
 int main(int argc, char** argv)
 {
     // A client that goes away, or a closed standard error, must not kill the server.
+#ifdef SIGPIPE
     std::signal(SIGPIPE, SIG_IGN);
+#endif
 
     CommandLine commandLine;
     try {

@@ -1,7 +1,7 @@
 #include "request.h"
 
 #include "conversionerror.h"
-#include "server/protocol.h"
+#include "protocol.h"
 
 #include <algorithm>
 #include <vector>

@@ -2,7 +2,7 @@
 
 #include "latin1.h"
 #include "logline.h"
-#include "server/protocol.h"
+#include "protocol.h"
 
 #include <boost/asio/ip/address_v4.hpp>
 #include <boost/asio/read.hpp>

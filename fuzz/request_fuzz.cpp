@@ -4,7 +4,7 @@
 
 #include "conversionerror.h"
 #include "request.h"
-#include "server/protocol.h"
+#include "protocol.h"
 
 #include <cstddef>
 #include <cstdint>

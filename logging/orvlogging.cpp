@@ -1,22 +1,17 @@
 #include "orvlogging.h"
 
 #include "orvstrings.h"
-
-#include <boost/thread/thread.hpp>
+#include "platform.h"
 
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstring>
 #include <chrono>
-#include <fstream>
 #include <iterator>
 #include <optional>
 #include <string_view>
 #include <utility>
-
-#include <time.h>
-#include <unistd.h>
 
 namespace Orv {
 namespace Logging {
@@ -41,86 +36,24 @@ std::string_view levelText(Level level)
 
 // --- Elapsed running time -------------------------------------------------------------
 //
-// The time text carries the seconds the process has been running. The C library's clock()
-// counts processor time on Linux, which stands still while the process waits, so the
-// elapsed time is measured on the boot clock against the process's start time that the
-// kernel records (on the same clock) in /proc/self/stat. Should either be unavailable, an
-// instant taken when the library was loaded stands in for the start.
+// The time text carries the seconds the process has been running; each platform measures
+// them in its own way (platform.h).
 
-constexpr std::int64_t nanosecondsPerSecond = 1000000000;
-constexpr std::int64_t nanosecondsPerMillisecond = 1000000;
-
-std::chrono::steady_clock::time_point loadInstant()
-{
-    static const std::chrono::steady_clock::time_point instant = std::chrono::steady_clock::now();
-    return instant;
-}
-
-// The process's start on the boot clock in nanoseconds, or -1.
-std::int64_t readProcessStart()
-{
-    std::ifstream file("/proc/self/stat");
-    std::string stat;
-    if (!std::getline(file, stat))
-        return -1;
-    // The command name (field 2) is in parentheses and may itself hold blanks and
-    // parentheses; the fields after the last ')' start with field 3. The start time, in
-    // clock ticks since boot, is field 22.
-    const std::string::size_type nameEnd = stat.rfind(')');
-    if (nameEnd == std::string::npos)
-        return -1;
-    const char* cursor = stat.data() + nameEnd + 1;
-    const char* const end = stat.data() + stat.size();
-    std::string_view field;
-    for (int number = 3; number <= 22; ++number) {
-        while (cursor != end && *cursor == ' ')
-            ++cursor;
-        const char* const fieldStart = cursor;
-        while (cursor != end && *cursor != ' ')
-            ++cursor;
-        if (fieldStart == cursor)
-            return -1;
-        field = std::string_view(fieldStart, static_cast<std::size_t>(cursor - fieldStart));
-    }
-    unsigned long long ticks = 0;
-    const auto parsed = std::from_chars(field.data(), field.data() + field.size(), ticks);
-    const long ticksPerSecond = sysconf(_SC_CLK_TCK);
-    if (parsed.ec != std::errc() || parsed.ptr != field.data() + field.size() || ticksPerSecond <= 0)
-        return -1;
-    const auto perSecond = static_cast<unsigned long long>(ticksPerSecond);
-    return static_cast<std::int64_t>(ticks / perSecond) * nanosecondsPerSecond
-           + static_cast<std::int64_t>((ticks % perSecond) * nanosecondsPerSecond / perSecond);
-}
-
-std::int64_t processStart()
-{
-    static const std::int64_t start = readProcessStart();
-    return start;
-}
-
-// Both start references are taken when the library is loaded, not on the first log line.
-[[maybe_unused]] const bool s_startTaken = (loadInstant(), processStart(), true);
+// The start reference is taken when the library is loaded, not on the first log line.
+[[maybe_unused]] const bool s_startTaken = (Platform::takeStartReference(), true);
 
 std::int64_t elapsedMilliseconds()
 {
-    const std::int64_t start = processStart();
-    timespec now{};
-    if (start >= 0 && clock_gettime(CLOCK_BOOTTIME, &now) == 0) {
-        const std::int64_t nowNanoseconds = static_cast<std::int64_t>(now.tv_sec) * nanosecondsPerSecond + now.tv_nsec;
-        return std::max<std::int64_t>(0, (nowNanoseconds - start) / nanosecondsPerMillisecond);
-    }
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - loadInstant())
-        .count();
+    return Platform::elapsedMilliseconds();
 }
 
 // --- Per-thread values ----------------------------------------------------------------
 
-// A thread's identifier never changes, so its text is made once per thread. Boost creates
-// its record for a thread it did not start on first use; should that fail, the exception
-// leaves this call and the next call tries again.
+// A thread's identifier never changes, so its text is made once per thread. Should that
+// fail, the exception leaves this call and the next call tries again.
 const std::string& currentThreadText()
 {
-    thread_local const std::string text = toText(boost::this_thread::get_id());
+    thread_local const std::string text = Platform::currentThreadText();
     return text;
 }
 
@@ -172,7 +105,7 @@ const std::string& currentTimeText()
     const std::int64_t elapsed = elapsedMilliseconds();
     if (now != cache.second) {
         std::tm local{};
-        if (localtime_r(&now, &local) == nullptr)
+        if (!Platform::localTime(now, local))
             local = std::tm{};
         cache.localTime = local;
         cache.second = now;

@@ -12,8 +12,7 @@ build="${GARBWRIGHT_BENCH_BUILD_DIR:-$root/build-bench}"
 # spdlog is the logging benchmark's baseline and nothing else needs it.
 bash "$root/scripts/setup.sh" libspdlog-dev
 
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DGARBWRIGHT_WERROR=ON \
-  -DGARBWRIGHT_BENCH=ON >/dev/null
+cmake -S "$root" --preset bench -B "$build" >/dev/null
 cmake --build "$build" -j2 --target garbwright_benches
 
 if [ $# -eq 0 ]; then

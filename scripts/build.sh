@@ -7,6 +7,6 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${GARBWRIGHT_BUILD_DIR:-$root/build}"
 
 bash "$root/scripts/setup.sh"
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGARBWRIGHT_WERROR=ON "$@" >/dev/null
+cmake -S "$root" --preset dev -B "$build" "$@" >/dev/null
 # shellcheck disable=SC2086 # the target list is split on purpose
 cmake --build "$build" -j"$(nproc)" --target ${GARBWRIGHT_TARGETS:-all}

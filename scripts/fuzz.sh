@@ -11,8 +11,7 @@ targets=(fuzz_conversionreply fuzz_logging fuzz_request fuzz_contentfolder)
 # The fuzzers need clang and its libFuzzer runtime.
 bash "$root/scripts/setup.sh" clang libclang-rt-14-dev
 
-CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DGARBWRIGHT_WERROR=ON -DGARBWRIGHT_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
+cmake -S "$root" --preset fuzz -B "$build" >/dev/null
 cmake --build "$build" -j2 --target garbwright_fuzzers
 
 # The corpus copies and the crash artifacts live in the build folder; the seeds in the

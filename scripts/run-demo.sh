@@ -5,8 +5,10 @@
 # then runs the host on the script (GARBWRIGHT_DEMO_SCRIPT names another script of the
 # demo's content folder, e.g. "Check Server.dsa"; GARBWRIGHT_DEMO_WRAPPER a command that
 # runs the host, e.g. valgrind; GARBWRIGHT_DEMO_DIR and GARBWRIGHT_DEMO_CONTENT place the
-# demo and its content folder elsewhere). The calling script's path goes to the server as
-# 8-bit text, so the content folder's path must hold only Western European characters.
+# demo and its content folder elsewhere; GARBWRIGHT_DEMO_WINDOWS_SERVER the Windows build of
+# the conversion server, which then runs under Wine in WINEPREFIX instead of the Linux one).
+# The calling script's path goes to the server as 8-bit text, so the content folder's path
+# must hold only Western European characters.
 # Usage: run-demo.sh BUILD_DIR [VENDOR [GARMENT]]
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -22,7 +24,20 @@ rm -rf "$demo" "$content"
 mkdir -p "$install" "$content/Runtime" "$demo/config"
 
 # The companion application's install directory, as the plug-in expects to find it.
-cp "$build/bin/garbwright-server" "$install/Garbwright Server.exe"
+if [ -n "${GARBWRIGHT_DEMO_WINDOWS_SERVER:-}" ]; then
+  # The Windows program beside its garment library, and under the name the module starts a
+  # launcher that runs it under Wine, as the system's binary-format handler would.
+  cp "$GARBWRIGHT_DEMO_WINDOWS_SERVER" "$install/garbwright-server-windows.exe"
+  cat > "$install/Garbwright Server.exe" <<LAUNCHER
+#!/bin/sh
+export WINEPREFIX="${WINEPREFIX:-}" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# The module gives the server the null device for its streams; keep what it says.
+exec wine "\$(dirname "\$0")/garbwright-server-windows.exe" "\$@" 2>>"\$(dirname "\$0")/server.log"
+LAUNCHER
+  chmod +x "$install/Garbwright Server.exe"
+else
+  cp "$build/bin/garbwright-server" "$install/Garbwright Server.exe"
+fi
 cp -r "$root/examples/Garments" "$install/Garments"
 # Its settings: the install directory, ending with a separator, written through the same
 # settings library that reads it (any character of the path survives the round trip).
@@ -51,6 +66,10 @@ if port_in_use; then
   status=1
 else
   echo "== No conversion server left running"
+fi
+if [ -n "${GARBWRIGHT_DEMO_WINDOWS_SERVER:-}" ] && [ -f "$install/server.log" ]; then
+  echo "== The Windows server's own log"
+  cat "$install/server.log"
 fi
 echo "== dzhost exit status: $status"
 if [ "$status" -ne 0 ]; then

@@ -10,6 +10,8 @@ packages=(
   libboost-system-dev libboost-thread-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   valgrind
+  # The Windows build of the core and the server, and Wine to run it.
+  g++-mingw-w64-x86-64-posix googletest wine wine64
   "$@"
 )
 

@@ -7,8 +7,7 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${GARBWRIGHT_ASAN_BUILD_DIR:-$root/build-asan}"
 
 bash "$root/scripts/setup.sh"
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DGARBWRIGHT_SANITIZE=ON \
-  -DGARBWRIGHT_WERROR=ON >/dev/null
+cmake -S "$root" --preset sanitize -B "$build" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 cd "$build"
 ctest --output-on-failure -j2

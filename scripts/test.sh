@@ -1,12 +1,18 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the demo under valgrind's memcheck, a short run
-# of every fuzz target, then the test suites. Tests that use the server's fixed port take
-# a CTest resource lock, so they never overlap even when run in parallel.
+# Builds everything and runs every test: the Windows build of the core and the server under
+# Wine, the demo under valgrind's memcheck, a short run of every fuzz target, then the test
+# suites, among them the Linux module against the Windows server. Tests that use the
+# server's fixed port take a CTest resource lock, so they never overlap even when run in
+# parallel.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${GARBWRIGHT_BUILD_DIR:-$root/build}"
 
 bash "$root/scripts/build.sh" "$@"
+bash "$root/scripts/check-layout.sh" "$build"
+bash "$root/scripts/test-windows.sh"
+windows="${GARBWRIGHT_WINDOWS_BUILD_DIR:-$root/build-windows}"
+export GARBWRIGHT_WINDOWS_SERVER="$windows/bin/Garbwright Server.exe" WINEPREFIX="$windows/wineprefix"
 bash "$root/scripts/memcheck-demo.sh" "$build"
 # A short run of every fuzz target.
 bash "$root/scripts/fuzz.sh" 5

@@ -1,5 +1,5 @@
 #include "converter.h"
-#include "server/protocol.h"
+#include "protocol.h"
 
 #include "testsupport.h"
 

@@ -3,7 +3,7 @@
 #include "latin1.h"
 #include "logline.h"
 #include "request.h"
-#include "server/protocol.h"
+#include "protocol.h"
 
 #include <gtest/gtest.h>
 

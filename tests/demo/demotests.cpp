@@ -13,13 +13,16 @@ struct DemoRun {
     QString errors;
 };
 
-DemoRun runDemo(const QStringList& arguments, const QString& script = QString())
+DemoRun runDemo(const QStringList& arguments, const QString& script = QString(),
+               const QString& windowsServer = QString())
 {
     QTemporaryDir demoDir;
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     if (!script.isEmpty())
         environment.insert(QStringLiteral("GARBWRIGHT_DEMO_SCRIPT"), script);
+    if (!windowsServer.isEmpty())
+        environment.insert(QStringLiteral("GARBWRIGHT_DEMO_WINDOWS_SERVER"), windowsServer);
     // A folder name outside ASCII, with a blank, must survive every hand-over on the way:
     // the install directory may hold any character; the content folder's path is sent to
     // the server as 8-bit text, so it may hold accented letters but nothing beyond them.
@@ -77,6 +80,34 @@ TEST(Demo, DressesTheFigureThroughTheRealServerAndStopsIt)
         QStringLiteral("== No conversion server left running")}))
         << run.lines.join(QLatin1Char('\n')).toStdString();
     EXPECT_FALSE(run.errors.contains(QStringLiteral("[dialog]"))) << "no error dialog on the way";
+}
+
+// The Windows build of the server (GARBWRIGHT_WINDOWS_SERVER, set by scripts/test.sh), run
+// under Wine in WINEPREFIX, serves the Linux module on loopback.
+TEST(Demo, WindowsServerUnderWine_DressesTheFigure)
+{
+    const QString server = qEnvironmentVariable("GARBWRIGHT_WINDOWS_SERVER");
+    if (server.isEmpty())
+        GTEST_SKIP() << "GARBWRIGHT_WINDOWS_SERVER names no Windows build of the server";
+    QProcess probe;
+    probe.start(QStringLiteral("wine"), {server, QStringLiteral("--help")});
+    if (!probe.waitForFinished(60000) || probe.exitStatus() != QProcess::NormalExit || probe.exitCode() != 0) {
+        probe.kill();
+        probe.waitForFinished();
+        GTEST_SKIP() << "Wine cannot start " << server.toStdString() << " here";
+    }
+
+    const DemoRun run = runDemo({}, QString(), server);
+
+    ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString() << run.lines.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(containsInOrder(run.lines, {
+        QStringLiteral(" - Starting server"),
+        QStringLiteral(" - Converted cr2 file: Runtime\\Libraries\\Character\\Pliant Clothing\\Brackenmoor\\"),
+        QStringLiteral("Clothing is conformed"),
+        QStringLiteral("== No conversion server left running")}))
+        << run.lines.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(run.lines.join(QLatin1Char('\n')).contains(QStringLiteral("garbwright-server: garment library Z:\\")))
+        << "the Windows program served: " << run.lines.join(QLatin1Char('\n')).toStdString();
 }
 
 TEST(Demo, UnknownGarment_FailsSayingNothingWasLoadedAndTheServerStillStopped)

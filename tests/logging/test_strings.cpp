@@ -1,6 +1,8 @@
 #include <orvstrings.h>
 
+#ifdef GARBWRIGHT_COMPARE_BOOST_THREAD
 #include <boost/thread/thread.hpp>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -94,8 +96,10 @@ TEST(ToText, Numbers_AsDefaultStreamWrites)
         ASSERT_EQ(toText(milliseconds * 0.001), streamed(milliseconds * 0.001)) << milliseconds;
 }
 
+#ifdef GARBWRIGHT_COMPARE_BOOST_THREAD
 TEST(ToText, ThreadIdentifier_BoostStreamOutput)
 {
     EXPECT_EQ(toText(boost::this_thread::get_id()), streamed(boost::this_thread::get_id()));
     EXPECT_EQ(toText(boost::thread::id()), "{Not-any-thread}");
 }
+#endif
