@@ -23,7 +23,8 @@ bool isWithin(const fs::path& path, const fs::path& folder)
 
 fs::path findContentFolder(std::string_view scriptPath)
 {
-    fs::path script(scriptPath);
+    // Names travel as UTF-8 inside the server, whatever the system's narrow encoding.
+    fs::path script = fs::u8path(scriptPath);
 #ifdef _WIN32
     // A path from the root without a drive ("/Users/...", as a client on another system
     // sends it) lies on the drive of the working folder.

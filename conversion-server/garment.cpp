@@ -91,7 +91,7 @@ fs::path GarmentLibrary::garmentFile(const std::string& vendor, const std::strin
     const fs::path root = fs::canonical(m_root, error);
     if (error)
         throw ConversionError("garment library " + m_root.string() + " is missing");
-    const fs::path file = fs::canonical(root / vendor / clothing, error);
+    const fs::path file = fs::canonical(root / fs::u8path(vendor) / fs::u8path(clothing), error);
     if (error)
         throw ConversionError("unknown garment");
     if (!isWithin(file, root))

@@ -4,6 +4,7 @@
 #include "protocol.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <vector>
 
 namespace ConversionServer {
@@ -133,7 +134,8 @@ Request parseRequest(std::string_view request)
     if (const std::string problem = nameProblem(conversion.clothing); !problem.empty())
         throw ConversionError("clothing " + problem);
     checkText("script path", conversion.scriptPath);
-    if (conversion.scriptPath.front() != '/')
+    // From the root: "/..." here, "C:\..." or "/..." (on the working folder's drive) on Windows.
+    if (!std::filesystem::u8path(conversion.scriptPath).has_root_directory())
         throw ConversionError("script path is not absolute");
     return Request{RequestKind::Conversion, std::move(conversion)};
 }
