@@ -8,7 +8,7 @@
 //     Orv::Logging::log(Orv::Logging::Debug, "Getting server status");
 //
 // Nothing here knows the host; the sink that writes into the host's log is DzAppLogger
-// (dzapplogger.h).
+// (clothing/dzapplogger.h), part of the module's host glue.
 
 #include <cstddef>
 #include <cstdint>
