@@ -50,9 +50,10 @@ auto recorder(Outcome& outcome)
 // The connection, sending and reading of one request, all held to one deadline.
 //
 // Every step is started asynchronously and the context is run one handler at a time until
-// the step completes. The deadline timer is pending throughout; when it fires it closes
-// the socket, which aborts whatever step is in flight, and that step then reports the
-// time-out. A blocking read would wait for good on a server that accepts and never
+// the step completes. The deadline timer is pending throughout; when it fires it cancels
+// whatever step is in flight and closes the socket, and that step then reports the
+// time-out. (Under Wine, closing alone leaves a send in progress running until the peer
+// reads or goes.) A blocking read would wait for good on a server that accepts and never
 // closes, or that trickles bytes without end.
 class BoundedExchange
 {
@@ -71,6 +72,7 @@ public:
                 return;
             m_expired = true;
             error_code ignored;
+            m_socket.cancel(ignored);
             m_socket.close(ignored);
         });
     }

@@ -1,15 +1,83 @@
 #include "loopbackpeer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/write.hpp>
+#include <boost/system/error_code.hpp>
 
 #include <stdexcept>
 
-PeerConnection::PeerConnection(int fd, std::shared_future<void> released)
-    : m_fd(fd), m_released(std::move(released))
+namespace {
+
+using boost::asio::ip::tcp;
+using boost::system::error_code;
+
+// How one asynchronous step ended.
+struct Step
+{
+    bool done = false;
+    error_code error;
+    std::size_t bytes = 0;
+};
+
+// The completion handler of a step: accepting, reading or writing.
+struct Completion
+{
+    Step& step;
+
+    void operator()(const error_code& error, std::size_t bytes) const
+    {
+        step.error = error;
+        step.bytes = bytes;
+        step.done = true;
+    }
+    void operator()(const error_code& error) const { (*this)(error, 0); }
+};
+
+// Runs `context` until `step` is done or `patience` has passed. A step still running then
+// is cancelled by `abandon` and run to its end, so that nothing it uses is touched later.
+template <typename Abandon>
+void await(boost::asio::io_context& context, const Step& step,
+           std::chrono::steady_clock::duration patience, Abandon abandon)
+{
+    context.restart();
+    const auto deadline = std::chrono::steady_clock::now() + patience;
+    while (!step.done && context.run_one_until(deadline) > 0) {
+    }
+    if (!step.done) {
+        abandon();
+        context.restart();
+        while (!step.done && context.run_one() > 0) {
+        }
+    }
+}
+
+} // namespace
+
+struct PeerConnection::Channel
+{
+    boost::asio::io_context& context;
+    tcp::socket socket;
+
+    // Waits at most the peer's patience for `step`; true when it succeeded.
+    bool complete(const Step& step)
+    {
+        await(context, step, peerPatience, [this] {
+            error_code ignored;
+            socket.cancel(ignored);
+        });
+        return !step.error;
+    }
+};
+
+struct LoopbackPeer::Listener
+{
+    boost::asio::io_context context;
+    tcp::acceptor acceptor{context};
+};
+
+PeerConnection::PeerConnection(Channel& channel, std::shared_future<void> released)
+    : m_channel(channel), m_released(std::move(released))
 {
 }
 
@@ -21,19 +89,15 @@ void PeerConnection::readRequest()
 
 bool PeerConnection::send(const std::string& bytes)
 {
-    std::size_t sent = 0;
-    while (sent < bytes.size()) {
-        const ssize_t n = ::send(m_fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (n <= 0)
-            return false;
-        sent += static_cast<std::size_t>(n);
-    }
-    return true;
+    Step step;
+    boost::asio::async_write(m_channel.socket, boost::asio::buffer(bytes), Completion{step});
+    return m_channel.complete(step);
 }
 
 void PeerConnection::finishReply()
 {
-    ::shutdown(m_fd, SHUT_WR);
+    error_code ignored;
+    m_channel.socket.shutdown(tcp::socket::shutdown_send, ignored);
     while (receiveSome()) {
     }
 }
@@ -46,8 +110,9 @@ void PeerConnection::awaitClose()
 
 void PeerConnection::reset()
 {
-    const linger abortive{1, 0};
-    ::setsockopt(m_fd, SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+    // Closing with a zero linger time sends a reset.
+    error_code ignored;
+    m_channel.socket.set_option(boost::asio::socket_base::linger(true, 0), ignored);
 }
 
 void PeerConnection::awaitRelease()
@@ -63,34 +128,39 @@ bool PeerConnection::released(std::chrono::milliseconds wait)
 bool PeerConnection::receiveSome()
 {
     char buffer[4096];
-    const ssize_t n = ::recv(m_fd, buffer, sizeof buffer, 0);
-    if (n <= 0)
-        return false;
-    received.append(buffer, static_cast<std::size_t>(n));
-    return true;
+    Step step;
+    m_channel.socket.async_read_some(boost::asio::buffer(buffer), Completion{step});
+    const bool read = m_channel.complete(step);
+    received.append(buffer, step.bytes);
+    return read && step.bytes > 0;
 }
 
 LoopbackPeer::LoopbackPeer(Behaviour behaviour) : LoopbackPeer(std::move(behaviour), 0, 1) {}
 
 LoopbackPeer::LoopbackPeer(Behaviour behaviour, unsigned int port, int connections)
-    : m_released(m_release.get_future().share())
+    : m_listener(std::make_unique<Listener>())
+    , m_released(m_release.get_future().share())
 {
-    m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
-    const int reuse = 1;
-    ::setsockopt(m_listener, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    socklen_t length = sizeof address;
-    if (m_listener < 0 || ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), length) != 0
-        || ::listen(m_listener, 8) != 0
-        || ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        if (m_listener >= 0)
-            ::close(m_listener);
-        throw std::runtime_error("cannot set up the loopback peer on port " + std::to_string(port));
-    }
-    m_port = ntohs(address.sin_port);
+    tcp::acceptor& acceptor = m_listener->acceptor;
+    error_code error;
+    acceptor.open(tcp::v4(), error);
+#ifndef _WIN32
+    // A fixed port is free again at once after the previous test's peer; on Windows the
+    // option would instead let two listeners share the port, and is not needed there.
+    if (!error)
+        acceptor.set_option(tcp::acceptor::reuse_address(true), error);
+#endif
+    if (!error)
+        acceptor.bind(tcp::endpoint(boost::asio::ip::address_v4::loopback(),
+                                    static_cast<unsigned short>(port)),
+                      error);
+    if (!error)
+        acceptor.listen(8, error);
+    if (!error)
+        m_port = acceptor.local_endpoint(error).port();
+    if (error)
+        throw std::runtime_error("cannot set up the loopback peer on port " + std::to_string(port)
+                                 + ": " + error.message());
     m_thread = std::thread([this, connections, behaviour = std::move(behaviour)] {
         serve(behaviour, connections);
     });
@@ -125,32 +195,42 @@ void LoopbackPeer::finish()
 
 void LoopbackPeer::serve(const Behaviour& behaviour, int connections)
 {
+    boost::asio::io_context& context = m_listener->context;
+    tcp::acceptor& acceptor = m_listener->acceptor;
     const auto deadline = std::chrono::steady_clock::now() + peerPatience;
     for (int served = 0; served < connections && !m_stopping;) {
-        // Short polls, so that the test's end stops the peer at once.
-        pollfd waiting{m_listener, POLLIN, 0};
-        if (::poll(&waiting, 1, 20) != 1) {
-            if (connections == 1 && std::chrono::steady_clock::now() > deadline)
-                break;
-            continue;
+        PeerConnection::Channel channel{context, tcp::socket(context)};
+        Step accepted;
+        acceptor.async_accept(channel.socket, Completion{accepted});
+        // Short waits, so that the test's end stops the peer at once.
+        const auto givingUp = [&] {
+            return m_stopping || (connections == 1 && std::chrono::steady_clock::now() > deadline);
+        };
+        context.restart();
+        while (!accepted.done && !givingUp())
+            context.run_one_for(std::chrono::milliseconds(20));
+        if (!accepted.done) {
+            await(context, accepted, std::chrono::steady_clock::duration::zero(), [&acceptor] {
+                error_code ignored;
+                acceptor.cancel(ignored);
+            });
+            break;
         }
-        const int fd = ::accept(m_listener, nullptr, nullptr);
-        if (fd < 0)
+        if (accepted.error)
             continue;
-        const timeval patience{static_cast<time_t>(peerPatience.count()), 0};
-        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
-        ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &patience, sizeof patience);
-        PeerConnection connection(fd, m_released);
+        PeerConnection connection(channel, m_released);
         behaviour(connection);
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_requests.push_back(connection.received);
         }
-        ::close(fd);
+        error_code ignored;
+        channel.socket.close(ignored);
         ++served;
     }
     // Once done, nothing listens on the port any more: later connections are refused.
-    ::close(m_listener);
+    error_code ignored;
+    acceptor.close(ignored);
 }
 
 LoopbackPeer::Behaviour replyWith(std::string reply)

@@ -3,12 +3,14 @@
 
 // A scripted TCP peer on 127.0.0.1 for tests of code that talks to the conversion server.
 // It runs on a thread of its own; every wait it makes is bounded, so a faulty client fails
-// its test instead of hanging it.
+// its test instead of hanging it. Built on Boost.Asio, so it serves on Windows as on Linux;
+// this header stays free of Boost so that code read by moc may include it.
 
 #include <atomic>
 #include <chrono>
 #include <functional>
 #include <future>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -20,7 +22,10 @@ constexpr std::chrono::seconds peerPatience{10};
 // The accepted side of one connection, as seen by a peer's behaviour.
 class PeerConnection {
 public:
-    PeerConnection(int fd, std::shared_future<void> released);
+    // The accepted socket and the I/O context that runs its steps.
+    struct Channel;
+
+    PeerConnection(Channel& channel, std::shared_future<void> released);
 
     // Reads until the request's line feed; everything read is kept in `received`.
     void readRequest();
@@ -42,7 +47,7 @@ public:
 private:
     bool receiveSome();
 
-    int m_fd;
+    Channel& m_channel;
     std::shared_future<void> m_released;
 };
 
@@ -70,9 +75,12 @@ public:
     void finish();
 
 private:
+    // The listening socket and its I/O context.
+    struct Listener;
+
     void serve(const Behaviour& behaviour, int connections);
 
-    int m_listener = -1;
+    std::unique_ptr<Listener> m_listener;
     unsigned int m_port = 0;
     std::atomic<bool> m_stopping{false};
     std::promise<void> m_release;

@@ -7,15 +7,15 @@
 #include "protocol.h"
 
 #include <boost/asio/error.hpp>
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/tcp.hpp>
 #include <boost/system/error_code.hpp>
 #include <boost/system/system_error.hpp>
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
+#ifdef __linux__
 #include <net/if.h>
-#include <netinet/in.h>
-#include <poll.h>
 #include <sched.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -23,6 +23,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#endif
 
 #include <algorithm>
 #include <chrono>
@@ -37,6 +38,8 @@
 using namespace std::chrono_literals;
 
 namespace {
+
+using boost::asio::ip::tcp;
 
 std::string pattern(std::size_t size)
 {
@@ -184,29 +187,31 @@ TEST_F(SocketClientReply, ResetMidReply_PartReceivedReturned)
 }
 
 // A socket bound to a loopback port that does not listen: connections to it are refused,
-// and the port stays ours. Returns the descriptor and fills in the port.
-int refusingPort(unsigned int& port)
+// and the port stays ours while the socket is open. Fills in the port; the socket is closed
+// when it cannot be bound.
+tcp::socket refusingPort(boost::asio::io_context& context, unsigned int& port)
 {
-    const int bound = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (bound < 0 || ::bind(bound, reinterpret_cast<sockaddr*>(&address), length) != 0
-        || ::getsockname(bound, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-        return -1;
-    port = ntohs(address.sin_port);
+    tcp::socket bound(context);
+    boost::system::error_code error;
+    bound.open(tcp::v4(), error);
+    if (!error)
+        bound.bind(tcp::endpoint(boost::asio::ip::address_v4::loopback(), 0), error);
+    if (!error)
+        port = bound.local_endpoint(error).port();
+    if (error)
+        bound.close(error);
     return bound;
 }
 
 TEST_F(SocketClientFailure, NothingListening_RaisesAfterConnecting)
 {
+    boost::asio::io_context context;
     unsigned int port = 0;
-    const int bound = refusingPort(port);
-    ASSERT_GE(bound, 0);
+    tcp::socket bound = refusingPort(context, port);
+    ASSERT_TRUE(bound.is_open());
 
     const auto failure = failureOf([&] { SocketClient("localhost", port).request(Protocol::probeRequest); });
-    ::close(bound);
+    bound.close();
 
     EXPECT_EQ(failure, boost::asio::error::connection_refused);
     const std::vector<std::string> expected = {"Setting up the socket", "Connecting to the server"};
@@ -215,6 +220,9 @@ TEST_F(SocketClientFailure, NothingListening_RaisesAfterConnecting)
 
 TEST_F(SocketClientFailure, OnlyLoopbackUp_LocalhostStillResolves)
 {
+#ifndef __linux__
+    GTEST_SKIP() << "switching the network off needs a Linux network namespace (unshare)";
+#else
     // A machine with its network off: a network namespace of our own, in a child process,
     // where only the loopback interface is up.
     constexpr int cannotIsolate = 77;
@@ -231,9 +239,10 @@ TEST_F(SocketClientFailure, OnlyLoopbackUp_LocalhostStillResolves)
         loopback.ifr_flags = static_cast<short>(loopback.ifr_flags | IFF_UP);
         if (::ioctl(control, SIOCSIFFLAGS, &loopback) != 0)
             ::_exit(2);
+        boost::asio::io_context context;
         unsigned int port = 0;
-        const int bound = refusingPort(port);
-        if (bound < 0)
+        const tcp::socket bound = refusingPort(context, port);
+        if (!bound.is_open())
             ::_exit(2);
         // Refused, not unresolvable: the name was looked up and its address tried.
         const auto failure = failureOf([&] { SocketClient("localhost", port).request(Protocol::probeRequest); });
@@ -245,6 +254,7 @@ TEST_F(SocketClientFailure, OnlyLoopbackUp_LocalhostStillResolves)
     if (WEXITSTATUS(status) == cannotIsolate)
         GTEST_SKIP() << "cannot create a network namespace here";
     EXPECT_EQ(WEXITSTATUS(status), 0) << "1: localhost did not resolve; 2: could not set up loopback";
+#endif
 }
 
 TEST_F(SocketClientFailure, UnresolvableHost_RaisesAfterSettingUp)
