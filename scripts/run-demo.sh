@@ -20,8 +20,23 @@ demo="${GARBWRIGHT_DEMO_DIR:-$build/demo}"
 install="$demo/Tailorforge/"
 content="${GARBWRIGHT_DEMO_CONTENT:-$demo/Content}"
 script="$content/Scripts/Pliant Clothing/${GARBWRIGHT_DEMO_SCRIPT:-Dress Selected Figure.dsa}"
-rm -rf "$demo" "$content"
+# The demo lays its folders out afresh, but never removes a folder named to it that it did
+# not make.
+marker=".garbwright-demo"
+named=()
+[ -n "${GARBWRIGHT_DEMO_DIR:-}" ] && named+=("$demo")
+[ -n "${GARBWRIGHT_DEMO_CONTENT:-}" ] && named+=("$content")
+for folder in "${named[@]}"; do
+  if [ -d "$folder" ] && [ -n "$(ls -A "$folder")" ] && [ ! -e "$folder/$marker" ]; then
+    echo "demo: $folder holds files the demo did not make; name an empty or new folder" >&2
+    exit 2
+  fi
+done
+for folder in "$demo" "$content"; do
+  rm -rf "$folder"
+done
 mkdir -p "$install" "$content/Runtime" "$demo/config"
+touch "$demo/$marker" "$content/$marker"
 
 # The companion application's install directory, as the plug-in expects to find it.
 if [ -n "${GARBWRIGHT_DEMO_WINDOWS_SERVER:-}" ]; then

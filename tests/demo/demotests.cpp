@@ -1,3 +1,4 @@
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
@@ -157,6 +158,27 @@ TEST(Demo, ServerSlotsFromAHostScript_StartProbeReportAndStopTheRealServer)
         QStringLiteral("== No conversion server left running")}))
         << run.lines.join(QLatin1Char('\n')).toStdString();
     EXPECT_FALSE(run.errors.contains(QStringLiteral("[dialog]")));
+}
+
+// The demo lays its folders out afresh; a folder named to it that holds someone's files is
+// refused, not emptied.
+TEST(Demo, NamedFolderWithOtherFiles_RefusedAndKept)
+{
+    QTemporaryDir dir;
+    QFile own(dir.filePath(QStringLiteral("own.txt")));
+    ASSERT_TRUE(own.open(QIODevice::WriteOnly));
+    own.close();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("GARBWRIGHT_DEMO_CONTENT"), dir.path());
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral("bash"),
+                  QStringList{QStringLiteral(GARBWRIGHT_RUN_DEMO), QStringLiteral(GARBWRIGHT_BUILD_DIR)});
+    ASSERT_TRUE(process.waitForFinished(60000));
+
+    EXPECT_EQ(process.exitCode(), 2);
+    EXPECT_TRUE(QString::fromLocal8Bit(process.readAllStandardError()).contains(QStringLiteral("did not make")));
+    EXPECT_TRUE(own.exists());
 }
 
 } // namespace
