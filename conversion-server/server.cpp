@@ -9,9 +9,9 @@
 #include <boost/asio/write.hpp>
 
 #include <algorithm>
-#include <optional>
 #include <array>
 #include <csignal>
+#include <optional>
 #include <string>
 
 namespace asio = boost::asio;

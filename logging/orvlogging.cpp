@@ -3,11 +3,8 @@
 #include "orvstrings.h"
 #include "platform.h"
 
-#include <algorithm>
 #include <array>
-#include <charconv>
 #include <cstring>
-#include <chrono>
 #include <iterator>
 #include <optional>
 #include <string_view>
@@ -41,11 +38,6 @@ std::string_view levelText(Level level)
 
 // The start reference is taken when the library is loaded, not on the first log line.
 [[maybe_unused]] const bool s_startTaken = (Platform::takeStartReference(), true);
-
-std::int64_t elapsedMilliseconds()
-{
-    return Platform::elapsedMilliseconds();
-}
 
 // --- Per-thread values ----------------------------------------------------------------
 
@@ -102,7 +94,7 @@ const std::string& currentTimeText()
 {
     thread_local TimeTextCache cache;
     const std::time_t now = std::time(nullptr);
-    const std::int64_t elapsed = elapsedMilliseconds();
+    const std::int64_t elapsed = Platform::elapsedMilliseconds();
     if (now != cache.second) {
         std::tm local{};
         if (!Platform::localTime(now, local))
