@@ -1,10 +1,10 @@
 #include "detachedprocess.h"
 
-#include <QProcess>
 #include <QtGlobal>
 
 #if defined(Q_OS_LINUX)
 
+#include <QByteArray>
 #include <QFile>
 
 #include <cerrno>
@@ -37,7 +37,7 @@ bool startDetachedProgram(const QString& path)
     // Everything the child needs is prepared before the fork: after it, in a process that
     // may have other threads, only async-signal-safe calls are allowed.
     const QByteArray program = QFile::encodeName(path);
-    const QByteArray nullDevice = QFile::encodeName(QProcess::nullDevice());
+    const char* const nullDevice = "/dev/null";
     char* const argv[] = {const_cast<char*>(program.constData()), nullptr};
     rlimit limit{};
     const int openLimit = ::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < 65536
@@ -57,7 +57,7 @@ bool startDetachedProgram(const QString& path)
         struct sigaction byDefault {};
         byDefault.sa_handler = SIG_DFL;
         ::sigaction(SIGPIPE, &byDefault, nullptr);
-        const int null = ::open(nullDevice.constData(), O_RDWR);
+        const int null = ::open(nullDevice, O_RDWR);
         if (null < 0)
             ::_exit(127);
         ::dup2(null, STDIN_FILENO);
@@ -75,15 +75,16 @@ bool startDetachedProgram(const QString& path)
 
 #else
 
+#include <QDir>
+#include <QProcess>
+#include <QStringList>
+
+// Windows: Qt starts the program with no arguments, in a console of its own, and hands it
+// none of the host's handles. macOS: Qt's own detached start (a double fork), in which the
+// server keeps the host's standard streams and any descriptor not marked close-on-exec.
 bool startDetachedProgram(const QString& path)
 {
-    QProcess process;
-    process.setProgram(path);
-    process.setArguments(QStringList());
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
-    return process.startDetached();
+    return QProcess::startDetached(path, QStringList(), QDir::currentPath());
 }
 
 #endif

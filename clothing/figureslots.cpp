@@ -24,7 +24,7 @@ DzSkeleton* BMPliantClothing::getSelectedFigure()
         }
         // Anything that is not a node cannot be a figure either.
         auto* node = qobject_cast<DzNode*>(selected.first());
-        if (!node || !node->iskindof(QStringLiteral("DzSkeleton"))) {
+        if (!node || !node->iskindof(QLatin1String("DzSkeleton"))) {
             displayError(Messages::notAFigure(), false);
             return nullptr;
         }

@@ -34,7 +34,7 @@ BMPliantClothing::BMPliantClothing()
 
     trace("Connecting dzScene::skeletonLoaded() signal to this::clothingLoaded() slot");
     if (dzScene) {
-        connect(dzScene, &DzScene::skeletonAdded, this, &BMPliantClothing::clothingLoaded,
+        connect(dzScene, SIGNAL(skeletonAdded(DzSkeleton*)), this, SLOT(clothingLoaded(DzSkeleton*)),
                 Qt::UniqueConnection);
     }
 

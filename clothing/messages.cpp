@@ -1,71 +1,104 @@
 #include "messages.h"
 
+#include <QLatin1String>
+
+namespace {
+
+// Text shown inside a rich-text message exactly as it is written: the four characters that
+// markup gives a meaning are written as entities.
+QString escapedHtml(const QString& text)
+{
+    QString escaped;
+    escaped.reserve(text.size());
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case '&':
+            escaped += QLatin1String("&amp;");
+            break;
+        case '<':
+            escaped += QLatin1String("&lt;");
+            break;
+        case '>':
+            escaped += QLatin1String("&gt;");
+            break;
+        case '"':
+            escaped += QLatin1String("&quot;");
+            break;
+        default:
+            escaped += c;
+        }
+    }
+    return escaped;
+}
+
+} // namespace
+
 namespace Messages {
 
 QString errorDialogName()
 {
-    return QStringLiteral("Pliant Clothing Error");
+    return QLatin1String("Pliant Clothing Error");
 }
 
 QString errorDialogAccept()
 {
-    return QStringLiteral("Ok");
+    return QLatin1String("Ok");
 }
 
 QString processingFailed()
 {
-    return QStringLiteral("ERROR:  There was a problem processing the Pliant Clothing.");
+    return QLatin1String("ERROR:  There was a problem processing the Pliant Clothing.");
 }
 
 QString tooManyNodesSelected()
 {
-    return QStringLiteral("ERROR: Too many nodes selected.  Please select a single figure");
+    return QLatin1String("ERROR: Too many nodes selected.  Please select a single figure");
 }
 
 QString noFigureSelected()
 {
-    return QStringLiteral("ERROR: No figure selected.  Please select a figure");
+    return QLatin1String("ERROR: No figure selected.  Please select a figure");
 }
 
 QString notAFigure()
 {
-    return QStringLiteral("ERROR:  Must select a figure first");
+    return QLatin1String("ERROR:  Must select a figure first");
 }
 
 QString couldNotStopServer()
 {
-    return QStringLiteral("ERROR:  Could not stop server.");
+    return QLatin1String("ERROR:  Could not stop server.");
 }
 
 QString serverCommunicationFailed()
 {
-    return QStringLiteral("ERROR: Problem communicating with server.");
+    return QLatin1String("ERROR: Problem communicating with server.");
 }
 
 QString serverNotFound(const QString& updaterLocation)
 {
-    return QStringLiteral("<h3>ERROR: Could not find the Garbwright Server program.</h3><br><br>")
-        + QStringLiteral("Run the TF Updater to make sure you have<br>")
-        + QStringLiteral("the latest version of Tailorforge.<br><br>")
-        + QStringLiteral("Updater location:<br>") + updaterLocation.toHtmlEscaped()
-        + QStringLiteral("<br><br>");
+    return QLatin1String("<h3>ERROR: Could not find the Garbwright Server program.</h3><br><br>"
+                         "Run the TF Updater to make sure you have<br>"
+                         "the latest version of Tailorforge.<br><br>"
+                         "Updater location:<br>")
+        + escapedHtml(updaterLocation) + QLatin1String("<br><br>");
 }
 
 QString installDirNotFound(const QString& homepage)
 {
-    return QStringLiteral("<h3>ERROR: Could not find the Tailorforge installation directory</h3><br><br>")
-        + QStringLiteral("Please download and install Tailorforge<br>")
-        + QStringLiteral("before using Pliant Clothing.<br><br>")
-        + QStringLiteral("Tailorforge homepage:<br>")
-        + QStringLiteral("<a href=\"") + homepage + QStringLiteral("\">") + homepage
-        + QStringLiteral("</a><br><br>");
+    return QLatin1String("<h3>ERROR: Could not find the Tailorforge installation directory</h3><br><br>"
+                         "Please download and install Tailorforge<br>"
+                         "before using Pliant Clothing.<br><br>"
+                         "Tailorforge homepage:<br>"
+                         "<a href=\"")
+        + homepage + QLatin1String("\">") + homepage + QLatin1String("</a><br><br>");
 }
 
 QString scriptOutsideContent(const QString& scriptPath)
 {
-    return processingFailed() + QStringLiteral("<br><br>")
-        + QStringLiteral("The calling script is not inside a content directory:<br>")
-        + scriptPath.toHtmlEscaped();
+    return processingFailed()
+        + QLatin1String("<br><br>The calling script is not inside a content directory:<br>")
+        + escapedHtml(scriptPath);
 }
 
 QString fieldNotSendable(RequestField field)
@@ -73,31 +106,31 @@ QString fieldNotSendable(RequestField field)
     QString name;
     switch (field) {
     case RequestField::Figure:
-        name = QStringLiteral("figure's name");
+        name = QLatin1String("figure's name");
         break;
     case RequestField::Vendor:
-        name = QStringLiteral("vendor's name");
+        name = QLatin1String("vendor's name");
         break;
     case RequestField::Clothing:
-        name = QStringLiteral("clothing's name");
+        name = QLatin1String("clothing's name");
         break;
     case RequestField::ScriptPath:
-        name = QStringLiteral("script's path");
+        name = QLatin1String("script's path");
         break;
     }
-    return processingFailed() + QStringLiteral("<br><br>") + QStringLiteral("The ") + name
-        + QStringLiteral(" holds characters that cannot be sent to the Garbwright Server,"
+    return processingFailed() + QLatin1String("<br><br>The ") + name
+        + QLatin1String(" holds characters that cannot be sent to the Garbwright Server,"
                          " which reads Western European (Latin-1) text only.");
 }
 
 QString startingServer()
 {
-    return QStringLiteral("Starting the conversion server");
+    return QLatin1String("Starting the conversion server");
 }
 
 QString converting(const QString& clothing, const QString& figure)
 {
-    return QStringLiteral("Converting %1 for %2").arg(clothing, figure);
+    return QString::fromLatin1("Converting %1 for %2").arg(clothing, figure);
 }
 
 } // namespace Messages
@@ -106,17 +139,17 @@ namespace CompanionSettings {
 
 QString organisation()
 {
-    return QStringLiteral("Brackenmoor");
+    return QLatin1String("Brackenmoor");
 }
 
 QString application()
 {
-    return QStringLiteral("Tailorforge");
+    return QLatin1String("Tailorforge");
 }
 
 QString installDirKey()
 {
-    return QStringLiteral("installDir");
+    return QLatin1String("installDir");
 }
 
 } // namespace CompanionSettings

@@ -14,7 +14,7 @@ void DzBase::setName(const QString& name)
     setObjectName(name);
 }
 
-bool DzBase::iskindof(const QString& className) const
+bool DzBase::iskindof(const QString& className)
 {
     return inherits(className.toLatin1().constData());
 }

@@ -17,7 +17,7 @@ public slots:
     QString getName() const;
     void setName(const QString& name);
     // True when this object is of the named class or derives from it.
-    bool iskindof(const QString& className) const;
+    bool iskindof(const QString& className);
 };
 
 #endif

@@ -19,7 +19,7 @@ struct DzDialogRecord;
 class DZCORE_EXPORT DzBasicDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit DzBasicDialog(QWidget* parent = nullptr, const QString& name = QString());
+    DzBasicDialog(QWidget* parent, const QString& name);
     ~DzBasicDialog() override;
 
     virtual void addLayout(QLayout* layout, int stretch = 0);
@@ -36,7 +36,9 @@ public:
 
     // Runs the dialog the way the application is set to answer dialogs: shown to the user,
     // or answered at once (see DzApp::DialogMode). Every run is reported to the application.
-    int exec() override;
+    // (Not marked override: QDialog::exec() is virtual in Qt 5 only, so callers call it on
+    // the dialog itself.)
+    int exec();
 
     // What the dialog would show: title, content as text, and its buttons.
     DzDialogRecord describe() const;

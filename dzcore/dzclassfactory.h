@@ -109,7 +109,7 @@ private:
             registerEnumsOnClass(engine, &T::staticMetaObject, wrapper);
             return wrapper;
         } catch (...) {
-            return context->throwError(QStringLiteral("%1: construction failed")
+            return context->throwError(QString::fromLatin1("%1: construction failed")
                                            .arg(QLatin1String(T::staticMetaObject.className())));
         }
     }

@@ -37,7 +37,7 @@ public slots:
     // missing or not understood; the user is then told in a dialog naming the file and the
     // reason, and the host log gets the same text. An empty path, as getAbsolutePath()
     // gives for a file it did not find, is reported under the name that was looked up.
-    bool openFile(const QString& path, bool merge);
+    bool openFile(const QString& path, bool merge = true);
 
 private:
     bool refuseToOpen(const QString& path, const QString& reason) const;

@@ -19,6 +19,9 @@ namespace {
 // Batch lines of one piece of work come at most this often, unless its text changes.
 constexpr qint64 lineIntervalMs = 1000;
 
+// Progress is shown unless disabled; only the main thread shows it.
+bool s_enabled = true;
+
 bool onMainThread()
 {
     const QCoreApplication* application = QCoreApplication::instance();
@@ -42,6 +45,8 @@ public:
         setWindowModality(Qt::ApplicationModal);
         setMinimumWidth(360);
         m_info->setWordWrap(true);
+        // Names in the text are shown as they are written, never as markup.
+        m_info->setTextFormat(Qt::PlainText);
         m_bar->setTextVisible(true);
         auto* buttons = new QHBoxLayout;
         buttons->addStretch(1);
@@ -55,6 +60,8 @@ public:
     }
 
     const DzProgress* shown() const { return m_shown; }
+    // The work shown is over; nothing is shown until the next display().
+    void forget() { m_shown = nullptr; }
 
     void display(DzProgress* progress)
     {
@@ -106,7 +113,7 @@ private:
     QProgressBar* m_bar;
     QLabel* m_elapsed;
     QPushButton* m_button;
-    QPointer<DzProgress> m_shown;
+    DzProgress* m_shown = nullptr;
     bool m_finished = false;
 };
 
@@ -126,9 +133,13 @@ public:
     void remove(DzProgress* progress, bool keepDialog)
     {
         m_alive.removeAll(progress);
-        if (keepDialog && m_dialog && m_dialog->shown() == progress) {
-            m_dialog->keepFinished();
-            m_dialog = nullptr;
+        if (m_dialog && m_dialog->shown() == progress) {
+            if (keepDialog) {
+                m_dialog->keepFinished();
+                m_dialog = nullptr;
+            } else {
+                m_dialog->forget();
+            }
         }
         present();
     }
@@ -158,11 +169,7 @@ public:
 private:
     DzProgress* innermost() const
     {
-        for (int i = m_alive.size() - 1; i >= 0; --i) {
-            if (m_alive.at(i)->isEnabled())
-                return m_alive.at(i);
-        }
-        return nullptr;
+        return DzProgress::isEnabled() && !m_alive.isEmpty() ? m_alive.last() : nullptr;
     }
 
     static bool dialogsShown()
@@ -257,9 +264,9 @@ bool DzProgress::showsTimeElapsed() const
     return m_showTimeElapsed;
 }
 
-bool DzProgress::isEnabled() const
+bool DzProgress::isEnabled()
 {
-    return m_enabled;
+    return s_enabled;
 }
 
 qint64 DzProgress::elapsedMs() const
@@ -308,10 +315,12 @@ void DzProgress::setInfo(const QString& info)
 
 void DzProgress::enable(bool onOff)
 {
-    if (m_finished)
-        return;
-    m_enabled = onOff;
-    changed(false);
+    s_enabled = onOff;
+    try {
+        Presenter::instance().present();
+    } catch (...) {
+        // Showing progress never fails the work it shows.
+    }
 }
 
 void DzProgress::setCloseOnFinish(bool onOff)

@@ -3,8 +3,8 @@
 
 #include "dzcoreexport.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QObject>
 #include <QString>
 
 #include <functional>
@@ -17,8 +17,8 @@
 // Stepping lets the host repaint: it processes pending events, but holds back the user's
 // input, so nothing the user does can start other work while this work runs (the dialog of
 // a cancellable object is modal and takes the user's input itself).
-class DZCORE_EXPORT DzProgress : public QObject {
-    Q_OBJECT
+class DZCORE_EXPORT DzProgress {
+    Q_DECLARE_TR_FUNCTIONS(DzProgress)
 public:
     using LineWriter = std::function<void(const QString&)>;
 
@@ -26,7 +26,7 @@ public:
     explicit DzProgress(const QString& info, int totalSteps = 0, bool isCancellable = false,
                         bool showTimeElapsed = false);
     // Finishes the work if that has not been done.
-    ~DzProgress() override;
+    ~DzProgress();
 
     bool isCancelled() const;
     QString getInfo() const;
@@ -34,7 +34,6 @@ public:
     int getTotalSteps() const;
     bool isCancellable() const;
     bool showsTimeElapsed() const;
-    bool isEnabled() const;
     qint64 elapsedMs() const;
     // What the host shows of this work, in the words of a progress line.
     QString describe() const;
@@ -43,12 +42,14 @@ public:
     // host); nowhere by default.
     static void setLineWriter(LineWriter writer);
 
-public slots:
+    // Whether the host shows progress at all (it does unless disabled); the work goes on,
+    // and steps still let the host handle its events, either way.
+    static void enable(bool onOff);
+    static bool isEnabled();
+
     void step(int numSteps = 1);
     void update(int currentStep);
     void setInfo(const QString& info);
-    // A disabled object is not shown; the next enclosing enabled one is.
-    void enable(bool onOff);
     // Whether the dialog closes when this work finishes (the default) or stays open, full,
     // until the user closes it.
     void setCloseOnFinish(bool onOff);
@@ -56,6 +57,9 @@ public slots:
     void cancel();
 
 private:
+    DzProgress(const DzProgress&) = delete;
+    DzProgress& operator=(const DzProgress&) = delete;
+
     // Shows the change; `processEvents`: also lets the host handle its pending events.
     void changed(bool processEvents);
 
@@ -64,7 +68,6 @@ private:
     int m_currentStep = 0;
     bool m_cancellable;
     bool m_showTimeElapsed;
-    bool m_enabled = true;
     bool m_closeOnFinish = true;
     bool m_finished = false;
     bool m_cancelled = false;

@@ -13,10 +13,11 @@ void DzSkeleton::setFollowTarget(DzSkeleton* target)
 {
     if (target == this || target == m_followTarget.data())
         return;
-    disconnect(m_targetWatch);
+    if (const DzSkeleton* previous = m_followTarget.data())
+        disconnect(previous, &QObject::destroyed, this, &DzSkeleton::onFollowTargetDestroyed);
     m_followTarget = target;
     if (target)
-        m_targetWatch = connect(target, &QObject::destroyed, this, &DzSkeleton::onFollowTargetDestroyed);
+        connect(target, &QObject::destroyed, this, &DzSkeleton::onFollowTargetDestroyed);
     emit followTargetChanged(target);
 }
 

@@ -26,7 +26,6 @@ private:
     void onFollowTargetDestroyed();
 
     QPointer<DzSkeleton> m_followTarget;
-    QMetaObject::Connection m_targetWatch;
 };
 
 #endif
