@@ -1,10 +1,10 @@
 #include "dzplugin.h"
 
 DzPlugin::DzPlugin(const QString& name, const QString& author, const QString& description,
-                   int major, int minor, int revision, int build)
+                   int major, int minor, int rev, int build)
     : m_name(name), m_author(author), m_description(description)
 {
-    setVersion(major, minor, revision, build);
+    setVersion(major, minor, rev, build);
 }
 
 DzPlugin::~DzPlugin() = default;
@@ -60,8 +60,8 @@ void DzPlugin::setDescription(const QString& description)
     m_description = description;
 }
 
-void DzPlugin::setVersion(int major, int minor, int revision, int build)
+void DzPlugin::setVersion(int major, int minor, int rev, int build)
 {
     m_version = DzVersion(static_cast<unsigned short>(major), static_cast<unsigned short>(minor),
-                          static_cast<unsigned short>(revision), static_cast<unsigned short>(build));
+                          static_cast<unsigned short>(rev), static_cast<unsigned short>(build));
 }

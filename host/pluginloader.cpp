@@ -11,8 +11,7 @@ namespace {
 
 DzVersion hostSdkVersion()
 {
-    return DzVersion(DZ_SDK_VERSION_MAJOR, DZ_SDK_VERSION_MINOR, DZ_SDK_VERSION_REV,
-                     DZ_SDK_VERSION_BUILD);
+    return DZ_SDK_VERSION;
 }
 
 } // namespace

@@ -13,6 +13,6 @@ DZ_PLUGIN_DESCRIPTION("This plugin allows DAZ Studio users to use Pliant Clothin
 DZ_PLUGIN_CLASS_GUID(BMPliantClothing, 78494DDE-5300-4CC9-A1D1-001ECDE80AA3);
 
 const std::string serverHost = "localhost";
-const QString serverExeName = QStringLiteral("Garbwright Server.exe");
-const QString updaterExeName = QStringLiteral("TF Updater.exe");
-const QString homepageUrl = QStringLiteral("https://tailorforge.brackenmoor.com/");
+const QString serverExeName = QString::fromLatin1("Garbwright Server.exe");
+const QString updaterExeName = QString::fromLatin1("TF Updater.exe");
+const QString homepageUrl = QString::fromLatin1("https://tailorforge.brackenmoor.com/");

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-DZ_PLUGIN_EXPORT DzPlugin* getPluginDefinition();
+extern "C" DzPlugin* getPluginDefinition();
 
 namespace {
 
