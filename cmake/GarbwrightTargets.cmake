@@ -1,6 +1,19 @@
 # Per-target settings shared by every target of the project; nothing here is set
 # directory-wide.
 
+include("${CMAKE_CURRENT_LIST_DIR}/GarbwrightModule.cmake")
+
+# The full paths of one of the source lists of GarbwrightModule.cmake.
+function(garbwright_sources result)
+  set(paths "")
+  foreach(list ${ARGN})
+    foreach(source ${${list}})
+      list(APPEND paths "${PROJECT_SOURCE_DIR}/${source}")
+    endforeach()
+  endforeach()
+  set(${result} ${paths} PARENT_SCOPE)
+endfunction()
+
 option(GARBWRIGHT_WERROR "Treat compiler warnings as errors" OFF)
 option(GARBWRIGHT_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
 
@@ -8,11 +21,9 @@ option(GARBWRIGHT_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSan
 function(garbwright_target_defaults target)
   target_compile_features(${target} PRIVATE cxx_std_17)
   set_target_properties(${target} PROPERTIES CXX_EXTENSIONS OFF)
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow
-                                           -Woverloaded-virtual -Wcast-qual)
+  target_compile_options(${target} PRIVATE ${GARBWRIGHT_WARNING_FLAGS})
   if(WIN32)
-    # Windows 7 and later; Asio asks for the target version to be named.
-    target_compile_definitions(${target} PRIVATE _WIN32_WINNT=0x0601 WIN32_LEAN_AND_MEAN)
+    target_compile_definitions(${target} PRIVATE ${GARBWRIGHT_WINDOWS_DEFINITIONS})
   endif()
   if(GARBWRIGHT_WERROR)
     target_compile_options(${target} PRIVATE -Werror)

@@ -12,6 +12,8 @@ packages=(
   valgrind
   # The Windows build of the core and the server, and Wine to run it.
   g++-mingw-w64-x86-64-posix googletest wine wine64
+  # The check that the module compiles as 32-bit and 64-bit Windows code against Qt 4.8.
+  g++-mingw-w64-i686-posix
   "$@"
 )
 

@@ -10,6 +10,7 @@ build="${GARBWRIGHT_BUILD_DIR:-$root/build}"
 
 bash "$root/scripts/build.sh" "$@"
 bash "$root/scripts/check-layout.sh" "$build"
+bash "$root/scripts/check-host-build.sh" "$build"
 bash "$root/scripts/test-windows.sh"
 windows="${GARBWRIGHT_WINDOWS_BUILD_DIR:-$root/build-windows}"
 export GARBWRIGHT_WINDOWS_SERVER="$windows/bin/Garbwright Server.exe" WINEPREFIX="$windows/wineprefix"
