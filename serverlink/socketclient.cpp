@@ -24,10 +24,21 @@ using boost::system::system_error;
 // The reply is read in blocks of this size; each block costs two trace lines.
 constexpr std::size_t readBlockBytes = 4096;
 
-void trace(std::string message)
+// Writes a step's trace line unless the client is quiet.
+class Tracer
 {
-    Orv::Logging::log(Orv::Logging::Debug, std::move(message));
-}
+public:
+    explicit Tracer(bool quiet) : m_quiet(quiet) {}
+
+    void operator()(std::string message) const
+    {
+        if (!m_quiet)
+            Orv::Logging::log(Orv::Logging::Debug, std::move(message));
+    }
+
+private:
+    bool m_quiet;
+};
 
 // How one asynchronous step ended.
 struct Outcome
@@ -59,13 +70,15 @@ class BoundedExchange
 {
 public:
     BoundedExchange(boost::asio::io_context& context, std::chrono::milliseconds bound,
-                    const SocketClient::WaitingHook& waiting, std::chrono::milliseconds interval)
+                    const SocketClient::WaitingHook& waiting, std::chrono::milliseconds interval,
+                    Tracer trace)
         : m_context(context)
         , m_socket(context)
         , m_deadline(context, bound)
         , m_waiting(waiting)
         , m_interval(std::max(interval, std::chrono::milliseconds(1)))
         , m_nextTick(std::chrono::steady_clock::now() + m_interval)
+        , m_trace(trace)
     {
         m_deadline.async_wait([this](const error_code& error) {
             if (error == boost::asio::error::operation_aborted)
@@ -100,8 +113,10 @@ public:
     }
 
     // Appends to `reply` every byte until the peer ends the stream or the connection
-    // fails; which error ended it is not examined.
-    void receive(std::string& reply, std::size_t maxReplyBytes)
+    // fails; which error ended it is not examined. No reply in use comes near the cap: a
+    // peer that sends more must not make the host hold its stream in memory, so the
+    // exchange ends there, refused or with what fits.
+    void receive(std::string& reply, std::size_t maxReplyBytes, SocketClient::OverCap overCap)
     {
         std::array<char, readBlockBytes> block;
         for (;;) {
@@ -109,19 +124,18 @@ public:
             boost::asio::async_read(m_socket, boost::asio::buffer(block),
                                     boost::asio::transfer_all(), recorder(outcome));
             complete(outcome);
-            trace(" - Read " + Orv::toText(outcome.bytes) + " bytes");
-            if (outcome.bytes > maxReplyBytes - reply.size()) {
-                // No reply in use comes near the cap; a peer that sends more is
-                // misbehaving and must not make the host hold its stream in memory.
+            m_trace(" - Read " + Orv::toText(outcome.bytes) + " bytes");
+            const std::size_t room = maxReplyBytes - reply.size();
+            if (outcome.bytes > room && overCap == SocketClient::OverCap::Refuse) {
                 error_code ignored;
                 m_socket.close(ignored);
                 throw system_error(
                     boost::system::errc::make_error_code(boost::system::errc::message_size),
                     "reply larger than " + Orv::toText(maxReplyBytes) + " bytes");
             }
-            trace(" - Appending new bytes to response");
-            reply.append(block.data(), outcome.bytes);
-            if (outcome.error)
+            m_trace(" - Appending new bytes to response");
+            reply.append(block.data(), std::min(outcome.bytes, room));
+            if (outcome.error || (reply.size() == maxReplyBytes && overCap == SocketClient::OverCap::EndReply))
                 return;
         }
     }
@@ -154,17 +168,25 @@ private:
     const SocketClient::WaitingHook& m_waiting;
     const std::chrono::milliseconds m_interval;
     std::chrono::steady_clock::time_point m_nextTick;
+    Tracer m_trace;
 };
 
 } // namespace
 
 SocketClient::SocketClient(std::string host, unsigned int port,
-                           std::chrono::milliseconds timeout, std::size_t maxReplyBytes)
+                           std::chrono::milliseconds timeout, std::size_t maxReplyBytes,
+                           OverCap overCap)
     : m_host(std::move(host))
     , m_port(Orv::toText(port))
     , m_timeout(timeout)
     , m_maxReplyBytes(maxReplyBytes)
+    , m_overCap(overCap)
 {
+}
+
+void SocketClient::setQuiet(bool quiet)
+{
+    m_quiet = quiet;
 }
 
 void SocketClient::setWaitingHook(WaitingHook hook, std::chrono::milliseconds interval)
@@ -175,6 +197,7 @@ void SocketClient::setWaitingHook(WaitingHook hook, std::chrono::milliseconds in
 
 std::string SocketClient::request(std::string message)
 {
+    const Tracer trace(m_quiet);
     trace("Setting up the socket");
     // One I/O context for the whole request: its resolver, its socket and its deadline.
     boost::asio::io_context context;
@@ -193,7 +216,7 @@ std::string SocketClient::request(std::string message)
     }
 
     trace("Connecting to the server");
-    BoundedExchange exchange(context, m_timeout, m_waitingHook, m_waitingInterval);
+    BoundedExchange exchange(context, m_timeout, m_waitingHook, m_waitingInterval, trace);
     // Only the first address is tried: the server listens on one.
     exchange.connect(endpoint);
 
@@ -204,7 +227,7 @@ std::string SocketClient::request(std::string message)
     std::string reply;
 
     trace("Reading the response");
-    exchange.receive(reply, m_maxReplyBytes);
+    exchange.receive(reply, m_maxReplyBytes, m_overCap);
 
     trace("Done reading response");
     return reply;

@@ -15,12 +15,18 @@
 class SocketClient
 {
 public:
+    // What a reply that reaches `maxReplyBytes` comes to: a failure (for a reply that must be
+    // whole to mean anything, such as a path), or its first `maxReplyBytes` bytes (for a
+    // reply of which only its arrival, or its start, matters, such as a probe's).
+    enum class OverCap { Refuse, EndReply };
+
     // Does no network work. `timeout` bounds the whole exchange after the name lookup
-    // (connecting, sending and reading the reply); `maxReplyBytes` is the largest reply
-    // accepted before the exchange is abandoned.
+    // (connecting, sending and reading the reply); `maxReplyBytes` is the most of a reply
+    // the client holds.
     SocketClient(std::string host, unsigned int port,
                  std::chrono::milliseconds timeout = Protocol::conversionTimeout,
-                 std::size_t maxReplyBytes = Protocol::maxReplyBytes);
+                 std::size_t maxReplyBytes = Protocol::maxReplyBytes,
+                 OverCap overCap = OverCap::Refuse);
 
     // Connects, sends exactly `message`, and returns every byte the server sends until it
     // closes the connection. A read error (reset, end of stream) only ends the reply.
@@ -28,7 +34,8 @@ public:
     // Raises boost::system::system_error when the host cannot be resolved, the connection
     // cannot be made or the message cannot be sent; with boost::asio::error::timed_out
     // when the bound passes first; with std::errc::message_size when the reply grows past
-    // the cap. Each call is complete in itself: own connection, own I/O objects.
+    // the cap and OverCap::Refuse was asked for. Each call is complete in itself: own
+    // connection, own I/O objects.
     std::string request(std::string message);
 
     // Called every `interval` on the calling thread while request() waits on the server
@@ -38,11 +45,17 @@ public:
     using WaitingHook = std::function<void()>;
     void setWaitingHook(WaitingHook hook, std::chrono::milliseconds interval);
 
+    // A quiet client writes no trace lines (for requests repeated while waiting on a server
+    // that is starting); what it does is unchanged.
+    void setQuiet(bool quiet);
+
 private:
     std::string m_host;
     std::string m_port;
     std::chrono::milliseconds m_timeout;
     std::size_t m_maxReplyBytes;
+    OverCap m_overCap;
+    bool m_quiet = false;
     WaitingHook m_waitingHook;
     std::chrono::milliseconds m_waitingInterval{0};
 };

@@ -349,6 +349,18 @@ TEST_F(SocketClientCap, ReplyOverCap_Refused)
     EXPECT_FALSE(logged("Done reading response"));
 }
 
+TEST_F(SocketClientCap, ReplyOverCapWhereItsStartWillDo_EndsAtTheCap)
+{
+    const std::string reply = pattern(20000);
+    LoopbackPeer peer(replyWith(reply));
+
+    EXPECT_EQ(SocketClient("localhost", peer.port(), Protocol::probeTimeout, 10000,
+                           SocketClient::OverCap::EndReply)
+                  .request(Protocol::probeRequest),
+              reply.substr(0, 10000));
+    EXPECT_TRUE(logged("Done reading response"));
+}
+
 TEST_F(SocketClientCap, ReplyOverDefaultCap_Refused)
 {
     LoopbackPeer peer([](PeerConnection& connection) {
