@@ -27,8 +27,12 @@ std::string refusalReason(const std::string& relativePath)
     if (isSeparator(relativePath.front()))
         return "the path is absolute";
 
-    const bool hasControl = std::any_of(relativePath.begin(), relativePath.end(),
-                                        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; });
+    // C0, DEL and C1: the reply is one byte per character, so bytes 0x80 to 0x9F are the
+    // C1 controls (a line break, NEL, or a terminal's CSI) and no part of a file name.
+    const bool hasControl = std::any_of(relativePath.begin(), relativePath.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || (byte >= 0x7f && byte <= 0x9f);
+    });
     if (hasControl)
         return "the path holds control characters";
 

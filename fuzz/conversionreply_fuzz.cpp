@@ -48,7 +48,7 @@ const char* unsafeAccepted(const std::string& path)
             component.clear();
         } else {
             const auto byte = static_cast<unsigned char>(c);
-            if (byte < 0x20 || byte == 0x7f)
+            if (byte < 0x20 || (byte >= 0x7f && byte <= 0x9f))
                 return "path with a control character accepted";
             component += c;
         }
