@@ -7,32 +7,93 @@
 #include "dzcontentfolder.h"
 #include "dzcontentmgr.h"
 #include "dzprogress.h"
+#include "dzscene.h"
 #include "dzskeleton.h"
 #include "garbwrightconstants.h"
 #include "messages.h"
 #include "protocol.h"
 #include "slotlog.h"
+#include "slotwork.h"
 #include "socketclient.h"
 #include "waitprogress.h"
 #include "wiretext.h"
 
+#include <QPointer>
+
 #include <utility>
+
+namespace {
+
+// The characters that end a field or the whole request on the wire; the request format has
+// no escape, so a field holding one would reach the server as other fields.
+constexpr char requestTerminators[] = {Protocol::fieldTerminator, Protocol::requestTerminator};
+
+// The first terminator in `field`, or 0.
+char terminatorIn(const QString& field)
+{
+    for (const char terminator : requestTerminators) {
+        if (field.contains(QLatin1Char(terminator)))
+            return terminator;
+    }
+    return 0;
+}
+
+// Why a field cannot go to the server as it is, as the message for the user, or an empty
+// text when it can.
+QString refusalOf(Messages::RequestField which, const QString& value)
+{
+    // A character the wire cannot carry would reach the server as '?': a different vendor,
+    // garment or folder.
+    if (!fitsWireText(value))
+        return Messages::fieldNotSendable(which);
+    if (const char terminator = terminatorIn(value))
+        return Messages::fieldHoldsTerminator(which, terminator);
+    return QString();
+}
+
+// True when `figure` is still there and is the one selected node.
+bool isSoleSelection(const DzSkeleton* figure)
+{
+    const QObjectList selected = figure && dzScene ? dzScene->getSelectedNodeList() : QObjectList();
+    return selected.size() == 1 && selected.first() == figure;
+}
+
+void traceObjectGone()
+{
+    trace(" - The Pliant Clothing object was deleted while waiting; stopping");
+}
+
+} // namespace
 
 void BMPliantClothing::processPliantClothing(QString vendor, QString clothing, QString scriptPath)
 {
     guardedSlot("processPliantClothing", [&] {
         trace("Processing Pliant Clothing");
+        if (SlotWork::WaitingCall::underWay()) {
+            SlotWork::displayError(Messages::anotherCallWaiting(), false);
+            return;
+        }
+        const SlotWork::WaitingCall call;
+        // The host may delete this object while the call waits; it is not touched then.
+        const QPointer<BMPliantClothing> self(this);
 
         trace(" - Checking if server is running");
-        startServer();
-        if (!isServerRunning())
+        SlotWork::startServer();
+        if (!self) {
+            traceObjectGone();
+            return;
+        }
+        if (!SlotWork::isServerRunning())
             return;
 
         trace(" - Getting figure geom path");
-        const QString geomPath = figureGeomPath();
+        DzSkeleton* selected = nullptr;
+        const QString geomPath = SlotWork::figureGeomPath(&selected);
         trace(" - Geom path: ", geomPath);
         if (geomPath.isEmpty())
             return;
+        // The figure the garment is converted for; the host may delete it meanwhile.
+        const QPointer<DzSkeleton> figure(selected);
 
         trace(" - Assembling message");
         const QString field(QLatin1Char(Protocol::fieldTerminator));
@@ -40,8 +101,7 @@ void BMPliantClothing::processPliantClothing(QString vendor, QString clothing, Q
             + field + QLatin1Char(Protocol::requestTerminator);
         trace(" - Message: ", message);
 
-        // A character the wire cannot carry would reach the server as '?': a different
-        // vendor, garment or folder. Nothing is sent then, and the user is told which field.
+        // Nothing is sent with a field the server would read as something else.
         const std::pair<Messages::RequestField, const QString*> fields[] = {
             {Messages::RequestField::Figure, &geomPath},
             {Messages::RequestField::Vendor, &vendor},
@@ -49,8 +109,9 @@ void BMPliantClothing::processPliantClothing(QString vendor, QString clothing, Q
             {Messages::RequestField::ScriptPath, &scriptPath},
         };
         for (const auto& [which, value] : fields) {
-            if (!fitsWireText(*value)) {
-                displayError(Messages::fieldNotSendable(which), false);
+            const QString refusal = refusalOf(which, *value);
+            if (!refusal.isEmpty()) {
+                SlotWork::displayError(refusal, false);
                 return;
             }
         }
@@ -70,7 +131,11 @@ void BMPliantClothing::processPliantClothing(QString vendor, QString clothing, Q
 
             traceReceived(" - Converted cr2 file: ", relativePath);
         } catch (...) {
-            displayError(Messages::processingFailed(), false);
+            SlotWork::displayError(Messages::processingFailed(), false);
+            return;
+        }
+        if (!self) {
+            traceObjectGone();
             return;
         }
 
@@ -79,7 +144,13 @@ void BMPliantClothing::processPliantClothing(QString vendor, QString clothing, Q
         const std::string refusal = refusalReason(relativePath);
         if (!refusal.empty()) {
             trace(" - Refusing the converted cr2 file: ", refusal);
-            displayError(Messages::processingFailed(), false);
+            SlotWork::displayError(Messages::processingFailed(), false);
+            return;
+        }
+        // The garment was converted for that figure; fitted to another, or with the figure
+        // gone, it would be wrong.
+        if (!isSoleSelection(figure)) {
+            SlotWork::displayError(Messages::selectionChanged(geomPath), false);
             return;
         }
 
@@ -87,7 +158,7 @@ void BMPliantClothing::processPliantClothing(QString vendor, QString clothing, Q
         DzContentMgr* contentMgr = dzApp->getContentMgr();
         const DzContentFolder* folder = contentMgr->findBaseDirectory(scriptPath, true);
         if (!folder) {
-            displayError(Messages::scriptOutsideContent(scriptPath), false);
+            SlotWork::displayError(Messages::scriptOutsideContent(scriptPath), false);
             return;
         }
         const QString runtime = folder->getName();
@@ -98,9 +169,11 @@ void BMPliantClothing::processPliantClothing(QString vendor, QString clothing, Q
         traceReceived(" - Cr2 path: ", cr2Path);
 
         // Remembered before the host opens the file, so that it is in place when the host
-        // reports the loaded garment.
+        // reports the loaded garment; it is the figure the garment was converted for, which
+        // the selection still holds alone.
         trace(" - Remembering current figure");
-        m_currentFigure = getSelectedFigure();
+        SlotWork::getSelectedFigure();
+        m_currentFigure = figure;
 
         trace(" - Loading clothing");
         contentMgr->openFile(cr2Path, true);

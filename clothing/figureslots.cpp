@@ -6,10 +6,11 @@
 #include "dzskeleton.h"
 #include "messages.h"
 #include "slotlog.h"
+#include "slotwork.h"
 
-DzSkeleton* BMPliantClothing::getSelectedFigure()
+DzSkeleton* SlotWork::getSelectedFigure()
 {
-    return guardedSlot("getSelectedFigure", static_cast<DzSkeleton*>(nullptr), [&]() -> DzSkeleton* {
+    return guardedSlot("getSelectedFigure", static_cast<DzSkeleton*>(nullptr), []() -> DzSkeleton* {
         trace("Getting selected figure");
 
         trace(" - Getting selected nodes");
@@ -34,12 +35,24 @@ DzSkeleton* BMPliantClothing::getSelectedFigure()
     });
 }
 
-QString BMPliantClothing::figureGeomPath()
+QString SlotWork::figureGeomPath(DzSkeleton** figure)
 {
     return guardedSlot("figureGeomPath", QString(), [&] {
         trace("Getting figure geom path");
-        const DzSkeleton* figure = getSelectedFigure();
+        DzSkeleton* selected = getSelectedFigure();
+        if (figure)
+            *figure = selected;
         trace("Returning geom name");
-        return figure ? figure->getName() : QString();
+        return selected ? selected->getName() : QString();
     });
+}
+
+DzSkeleton* BMPliantClothing::getSelectedFigure()
+{
+    return SlotWork::getSelectedFigure();
+}
+
+QString BMPliantClothing::figureGeomPath()
+{
+    return SlotWork::figureGeomPath();
 }

@@ -5,6 +5,7 @@
 #include "dzscene.h"
 #include "messages.h"
 #include "slotlog.h"
+#include "slotwork.h"
 
 #include <QLabel>
 
@@ -43,7 +44,7 @@ BMPliantClothing::BMPliantClothing()
 
 BMPliantClothing::~BMPliantClothing() = default;
 
-int BMPliantClothing::displayError(QString msg, bool needsConfirmation)
+int SlotWork::displayError(const QString& msg, bool needsConfirmation)
 {
     return guardedSlot("displayError", 0, [&] {
         std::shared_ptr<ConfirmDialog> dialog(new ConfirmDialog(nullptr, Messages::errorDialogName()));
@@ -70,4 +71,9 @@ int BMPliantClothing::displayError(QString msg, bool needsConfirmation)
         dialog.reset();
         return result;
     });
+}
+
+int BMPliantClothing::displayError(QString msg, bool needsConfirmation)
+{
+    return SlotWork::displayError(msg, needsConfirmation);
 }

@@ -101,26 +101,54 @@ QString scriptOutsideContent(const QString& scriptPath)
         + escapedHtml(scriptPath);
 }
 
-QString fieldNotSendable(RequestField field)
+namespace {
+
+QString fieldName(RequestField field)
 {
-    QString name;
     switch (field) {
     case RequestField::Figure:
-        name = QLatin1String("figure's name");
-        break;
+        return QLatin1String("figure's name");
     case RequestField::Vendor:
-        name = QLatin1String("vendor's name");
-        break;
+        return QLatin1String("vendor's name");
     case RequestField::Clothing:
-        name = QLatin1String("clothing's name");
-        break;
+        return QLatin1String("clothing's name");
     case RequestField::ScriptPath:
-        name = QLatin1String("script's path");
-        break;
+        return QLatin1String("script's path");
     }
-    return processingFailed() + QLatin1String("<br><br>The ") + name
+    return QString();
+}
+
+} // namespace
+
+QString fieldNotSendable(RequestField field)
+{
+    return processingFailed() + QLatin1String("<br><br>The ") + fieldName(field)
         + QLatin1String(" holds characters that cannot be sent to the Garbwright Server,"
-                         " which reads Western European (Latin-1) text only.");
+                        " which reads Western European (Latin-1) text only.");
+}
+
+QString fieldHoldsTerminator(RequestField field, char terminator)
+{
+    const QString character = terminator == '\n' ? QString::fromLatin1("a line break")
+                                                  : QString::fromLatin1("\"%1\"").arg(QLatin1Char(terminator));
+    return processingFailed() + QLatin1String("<br><br>The ") + fieldName(field) + QLatin1String(" holds ")
+        + escapedHtml(character)
+        + QLatin1String(", which the Garbwright Server reads as the end of a part of the request."
+                        " Rename it without that character and try again.");
+}
+
+QString anotherCallWaiting()
+{
+    return processingFailed()
+        + QLatin1String("<br><br>Another Pliant Clothing call is still waiting on the Garbwright Server."
+                        " Try again when it is done.");
+}
+
+QString selectionChanged(const QString& figure)
+{
+    return processingFailed() + QLatin1String("<br><br>The selection changed while the garment was converted for ")
+        + escapedHtml(figure)
+        + QLatin1String(", so nothing was loaded. Select that figure alone and try again.");
 }
 
 QString startingServer()

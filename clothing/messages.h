@@ -23,6 +23,13 @@ QString scriptOutsideContent(const QString& scriptPath);
 // The fields of a conversion request, for naming the one that cannot be sent.
 enum class RequestField { Figure, Vendor, Clothing, ScriptPath };
 QString fieldNotSendable(RequestField field);
+// The field holds `terminator`, a character that ends a field or the request on the wire.
+QString fieldHoldsTerminator(RequestField field, char terminator);
+
+// A conversion or server start arrived while another call waits on the server.
+QString anotherCallWaiting();
+// The figure the garment was converted for is no longer the one selected figure.
+QString selectionChanged(const QString& figure);
 
 // What the host's progress shows while the module waits (plain text).
 QString startingServer();

@@ -8,6 +8,7 @@
 #include "messages.h"
 #include "protocol.h"
 #include "slotlog.h"
+#include "slotwork.h"
 #include "socketclient.h"
 #include "waitprogress.h"
 #include "wiretext.h"
@@ -20,120 +21,175 @@ namespace {
 // After launching the server, the caller waits this long before probing it.
 constexpr std::chrono::milliseconds serverStartWait{2000};
 
-// Probes and the stop request are answered at once by a working server.
+// Probes and the stop request are answered at once by a working server. Only their
+// arrival matters, so a reply that reaches the cap ends there instead of failing.
 SocketClient quickClient()
 {
-    return SocketClient(serverHost, Protocol::serverPort, Protocol::probeTimeout);
+    return SocketClient(serverHost, Protocol::serverPort, Protocol::probeTimeout, Protocol::maxReplyBytes,
+                        SocketClient::OverCap::EndReply);
 }
 
 } // namespace
 
+namespace SlotWork {
+
+ServerStart startServer()
+{
+    ServerStart start;
+    trace("Starting pliant clothing server");
+
+    trace(" - Checking if server is already running");
+    if (isServerRunning()) {
+        start.result = ServerStart::AlreadyRunning;
+        return start;
+    }
+
+    trace(" - Getting TF installation directory");
+    const QString directory = tfInstallDir();
+    trace(" - TF Dir: ", directory);
+    if (directory.isEmpty())
+        return start;
+
+    trace(" - Checking for server executable");
+    // The stored directory ends with a separator; nothing is inserted.
+    start.serverPath = directory + serverExeName;
+    trace(" - Path: ", start.serverPath);
+    if (!QFile::exists(start.serverPath)) {
+        displayError(Messages::serverNotFound(directory + updaterExeName), false);
+        return start;
+    }
+
+    trace(" - Starting server");
+    // Exactly the path that was checked, with no arguments, in the host's working
+    // directory; its result shows only in the caller's probe.
+    start.launchedAt = std::chrono::steady_clock::now();
+    startDetachedProgram(start.serverPath);
+    start.result = ServerStart::Launched;
+
+    trace(" - Waiting for server to start");
+    waitShowingProgress(Messages::startingServer(), serverStartWait);
+
+    trace("Done starting server");
+    return start;
+}
+
+void stopServer()
+{
+    trace("Stopping pliant clothing server");
+    try {
+        SocketClient client = quickClient();
+        client.request(Protocol::stopRequest);
+    } catch (...) {
+        displayError(Messages::couldNotStopServer(), false);
+    }
+}
+
+QString serverStatus()
+{
+    trace("Getting server status");
+
+    trace(" - Creating socket client");
+    SocketClient client = quickClient();
+    try {
+        trace(" - Creating message");
+        const std::string message = Protocol::probeRequest;
+
+        trace(" - Sending message");
+        const std::string reply = client.request(message);
+
+        trace(" - Converting response");
+        const QString text = fromWireText(reply);
+
+        trace(" - Returning result");
+        return text;
+    } catch (...) {
+        displayError(Messages::serverCommunicationFailed(), false);
+        return QString();
+    }
+}
+
+bool isServerRunning()
+{
+    trace("Determining if pliant clothing server is running");
+
+    trace(" - Creating socket client");
+    SocketClient client = quickClient();
+    try {
+        trace(" - Sending request");
+        client.request(Protocol::probeRequest);
+        trace(" - Server is running");
+        return true;
+    } catch (...) {
+        trace(" - Server is not running");
+        return false;
+    }
+}
+
+QString tfInstallDir()
+{
+    trace("Getting tf installation directory");
+
+    trace(" - Initializing settings");
+    const QSettings settings(CompanionSettings::organisation(), CompanionSettings::application());
+
+    trace(" - Returning install directory");
+    const QString directory = settings.value(CompanionSettings::installDirKey(), QString()).toString();
+    if (directory.isEmpty())
+        displayError(Messages::installDirNotFound(homepageUrl), false);
+    return directory;
+}
+
+namespace {
+
+int s_waitingCalls = 0;
+
+} // namespace
+
+WaitingCall::WaitingCall()
+{
+    ++s_waitingCalls;
+}
+
+WaitingCall::~WaitingCall()
+{
+    --s_waitingCalls;
+}
+
+bool WaitingCall::underWay()
+{
+    return s_waitingCalls > 0;
+}
+
+} // namespace SlotWork
+
 void BMPliantClothing::startServer()
 {
-    guardedSlot("startServer", [&] {
-        trace("Starting pliant clothing server");
-
-        trace(" - Checking if server is already running");
-        if (isServerRunning())
-            return;
-
-        trace(" - Getting TF installation directory");
-        const QString directory = tfInstallDir();
-        trace(" - TF Dir: ", directory);
-        if (directory.isEmpty())
-            return;
-
-        trace(" - Checking for server executable");
-        // The stored directory ends with a separator; nothing is inserted.
-        const QString serverPath = directory + serverExeName;
-        trace(" - Path: ", serverPath);
-        if (!QFile::exists(serverPath)) {
-            displayError(Messages::serverNotFound(directory + updaterExeName), false);
+    guardedSlot("startServer", [] {
+        if (SlotWork::WaitingCall::underWay()) {
+            trace("Not starting pliant clothing server: another call is waiting on it");
             return;
         }
-
-        trace(" - Starting server");
-        // Exactly the path that was checked, with no arguments, in the host's working
-        // directory; its result shows only in the caller's probe.
-        startDetachedProgram(serverPath);
-
-        trace(" - Waiting for server to start");
-        waitShowingProgress(Messages::startingServer(), serverStartWait);
-
-        trace("Done starting server");
+        const SlotWork::WaitingCall call;
+        SlotWork::startServer();
     });
 }
 
 void BMPliantClothing::stopServer()
 {
-    guardedSlot("stopServer", [&] {
-        trace("Stopping pliant clothing server");
-        try {
-            SocketClient client = quickClient();
-            client.request(Protocol::stopRequest);
-        } catch (...) {
-            displayError(Messages::couldNotStopServer(), false);
-        }
-    });
+    guardedSlot("stopServer", [] { SlotWork::stopServer(); });
 }
 
 QString BMPliantClothing::serverStatus()
 {
-    return guardedSlot("serverStatus", QString(), [&] {
-        trace("Getting server status");
-
-        trace(" - Creating socket client");
-        SocketClient client = quickClient();
-        try {
-            trace(" - Creating message");
-            const std::string message = Protocol::probeRequest;
-
-            trace(" - Sending message");
-            const std::string reply = client.request(message);
-
-            trace(" - Converting response");
-            const QString text = fromWireText(reply);
-
-            trace(" - Returning result");
-            return text;
-        } catch (...) {
-            displayError(Messages::serverCommunicationFailed(), false);
-            return QString();
-        }
-    });
+    return guardedSlot("serverStatus", QString(), [] { return SlotWork::serverStatus(); });
 }
 
 bool BMPliantClothing::isServerRunning()
 {
-    return guardedSlot("isServerRunning", false, [&] {
-        trace("Determining if pliant clothing server is running");
-
-        trace(" - Creating socket client");
-        SocketClient client = quickClient();
-        try {
-            trace(" - Sending request");
-            client.request(Protocol::probeRequest);
-            trace(" - Server is running");
-            return true;
-        } catch (...) {
-            trace(" - Server is not running");
-            return false;
-        }
-    });
+    return guardedSlot("isServerRunning", false, [] { return SlotWork::isServerRunning(); });
 }
 
 QString BMPliantClothing::tfInstallDir()
 {
-    return guardedSlot("tfInstallDir", QString(), [&] {
-        trace("Getting tf installation directory");
-
-        trace(" - Initializing settings");
-        const QSettings settings(CompanionSettings::organisation(), CompanionSettings::application());
-
-        trace(" - Returning install directory");
-        const QString directory = settings.value(CompanionSettings::installDirKey(), QString()).toString();
-        if (directory.isEmpty())
-            displayError(Messages::installDirNotFound(homepageUrl), false);
-        return directory;
-    });
+    return guardedSlot("tfInstallDir", QString(), [] { return SlotWork::tfInstallDir(); });
 }
