@@ -7,6 +7,8 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qtbase5-dev qtscript5-dev
+  # QWindowSystemInterface: a test queues user input as the window system does.
+  qtbase5-private-dev
   libboost-system-dev libboost-thread-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   valgrind

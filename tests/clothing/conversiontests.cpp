@@ -81,6 +81,8 @@ TEST_F(Conversion, UnusableReplies_RefusedWithOneDialogAndNothingLoaded)
         {"Runtime:a\nLoaded \"FAKE\" from \"/etc/shadow\".cr2\n",
          QStringLiteral("Runtime\\a\\x0ALoaded \"FAKE\" from \"/etc/shadow\".cr2")},
         {std::string("Runtime:\x1b[2J\0\x9b.cr2", 18), QStringLiteral("Runtime\\\\x1B[2J\\x00\\x9B.cr2")},
+        // C1 controls alone: a line break (NEL) and a terminal's CSI.
+        {"Runtime:Dress\x85\x9b" "1m.cr2\n", QStringLiteral("Runtime\\Dress\\x85\\x9B1m.cr2")},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.reply);
@@ -103,12 +105,12 @@ TEST_F(Conversion, UnusableReplies_RefusedWithOneDialogAndNothingLoaded)
     }
 }
 
-TEST_F(Conversion, ArgumentsWithHashOrEmpty_SentUnchanged)
+TEST_F(Conversion, EmptyArgument_SentAsAnEmptyField)
 {
     serve("Error\n");
-    convert(QStringLiteral("Bracken#moor"), QString());
+    convert(QStringLiteral("Brackenmoor"), QString());
 
-    const std::string expected = "Base Female#Bracken#moor##" + m_scriptPath.toStdString() + "#\n";
+    const std::string expected = "Base Female#Brackenmoor##" + m_scriptPath.toStdString() + "#\n";
     EXPECT_EQ(conversionRequests(), std::vector<std::string>{expected});
 }
 
@@ -128,21 +130,36 @@ TEST_F(Conversion, Latin1Text_OneBytePerCharacterBothWays)
     EXPECT_EQ(loadedCount(), 1);
 }
 
-TEST_F(Conversion, FieldOutsideLatin1_OneDialogNothingSentNothingLoaded)
+// A field the server would read as something else: a character the 8-bit wire cannot carry
+// (it would go out as '?'), or one that ends a field or the request.
+TEST_F(Conversion, FieldTheWireCannotCarry_OneDialogNothingSentNothingLoaded)
 {
     const QString tokyo = QStringLiteral("\u6771\u4eac");
+    const QString figure = QStringLiteral("Base Female");
+    const QString vendor = QStringLiteral("Brackenmoor");
+    const QString clothing = QStringLiteral("Summer Dress");
+    const QString latin1Only = QStringLiteral("Latin-1");
+    const QString hash = QStringLiteral("&quot;#&quot;");
+    const QString lineBreak = QStringLiteral("a line break");
     const struct {
-        QString vendor, clothing, scriptPath, named;
+        QString figure, vendor, clothing, scriptPath, named, why;
     } cases[] = {
-        {tokyo, QStringLiteral("Summer Dress"), m_scriptPath, QStringLiteral("vendor")},
-        {QStringLiteral("Brackenmoor"), QStringLiteral("Dress \u20ac"), m_scriptPath, QStringLiteral("clothing")},
-        {QStringLiteral("Brackenmoor"), QStringLiteral("Summer Dress"),
-         m_content.path() + QLatin1Char('/') + tokyo + QStringLiteral("/convert.dsa"), QStringLiteral("script")},
+        {figure, tokyo, clothing, m_scriptPath, QStringLiteral("vendor"), latin1Only},
+        {figure, vendor, QStringLiteral("Dress \u20ac"), m_scriptPath, QStringLiteral("clothing"), latin1Only},
+        {figure, vendor, QStringLiteral("Dress \u0100"), m_scriptPath, QStringLiteral("clothing"), latin1Only},
+        {figure, vendor, clothing, m_content.path() + QLatin1Char('/') + tokyo + QStringLiteral("/convert.dsa"),
+         QStringLiteral("script"), latin1Only},
+        {QStringLiteral("Base ") + tokyo, vendor, clothing, m_scriptPath, QStringLiteral("figure"), latin1Only},
+        {figure, vendor, QStringLiteral("Dress #2"), m_scriptPath, QStringLiteral("clothing"), hash},
+        {figure, QStringLiteral("Bracken\nmoor"), clothing, m_scriptPath, QStringLiteral("vendor"), lineBreak},
+        {QStringLiteral("stop\nBase Female"), vendor, clothing, m_scriptPath, QStringLiteral("figure"), lineBreak},
+        {figure, vendor, clothing, m_content.path() + QStringLiteral("/#1/convert.dsa"), QStringLiteral("script"), hash},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.named.toStdString());
+        SCOPED_TRACE((c.named + QLatin1Char(' ') + c.why).toStdString());
         clearLog();
         app().clearDialogRecords();
+        m_body->setName(c.figure);
         serve(dressReply);
 
         m_clothing->processPliantClothing(c.vendor, c.clothing, c.scriptPath);
@@ -150,11 +167,13 @@ TEST_F(Conversion, FieldOutsideLatin1_OneDialogNothingSentNothingLoaded)
         ASSERT_EQ(dialogTexts().size(), 1);
         EXPECT_TRUE(dialogTexts().first().startsWith(processingFailed));
         EXPECT_TRUE(dialogTexts().first().contains(c.named));
+        EXPECT_TRUE(dialogTexts().first().contains(c.why)) << dialogTexts().first().toStdString();
         EXPECT_TRUE(conversionRequests().empty());
         EXPECT_EQ(loadedCount(), 0);
         // The log keeps every character.
-        EXPECT_TRUE(messages().contains(QStringLiteral(" - Message: Base Female#") + c.vendor + QLatin1Char('#')
-                                        + c.clothing + QLatin1Char('#') + c.scriptPath + QStringLiteral("#\n")));
+        EXPECT_TRUE(messages().contains(QStringLiteral(" - Message: ") + c.figure + QLatin1Char('#') + c.vendor
+                                        + QLatin1Char('#') + c.clothing + QLatin1Char('#') + c.scriptPath
+                                        + QStringLiteral("#\n")));
         EXPECT_FALSE(figureRemembered());
         m_server.reset();
     }

@@ -126,8 +126,19 @@ TEST_F(ServerSlots, QuoteInInstallDir_OnlyTheCheckedProgramRunsAndHoldsNothingOf
     // A descriptor of the host that is not marked close-on-exec, like a pipe to a reader.
     int pipeEnds[2];
     ASSERT_EQ(::pipe(pipeEnds), 0);
+    // And the host's standard input is a pipe too while the server starts (a test run's own
+    // is often the null device already, which would hide a server that kept it).
+    int inputEnds[2];
+    ASSERT_EQ(::pipe(inputEnds), 0);
+    const int savedInput = ::dup(STDIN_FILENO);
+    ASSERT_EQ(::dup2(inputEnds[0], STDIN_FILENO), STDIN_FILENO);
 
     m_clothing->startServer();
+
+    ::dup2(savedInput, STDIN_FILENO);
+    ::close(savedInput);
+    ::close(inputEnds[0]);
+    ::close(inputEnds[1]);
 
     ::close(pipeEnds[1]);
     pollfd reader{pipeEnds[0], POLLIN, 0};
@@ -197,11 +208,26 @@ TEST_F(ServerSlots, Status_ReplyTextOrEmptyWithoutDialog)
                                      QStringLiteral(" - Returning result")}));
 }
 
+// However much it says: a probe's or a stop's reply ends at the reply cap.
 TEST_F(ServerSlots, AnyPeerCompletingTheExchange_CountsAsRunning)
 {
-    const auto peer = answering("whatever it says\n", 1);
-    EXPECT_TRUE(m_clothing->isServerRunning());
-    EXPECT_TRUE(inOrder(messages(), probeAnswered));
+    for (const std::string& reply : {std::string("whatever it says\n"),
+                                     std::string(Protocol::maxReplyBytes + 5000, 'x')}) {
+        SCOPED_TRACE(reply.size());
+        clearLog();
+        app().clearDialogRecords();
+        const auto peer = answering(reply, 4);
+
+        EXPECT_TRUE(m_clothing->isServerRunning());
+        EXPECT_TRUE(inOrder(messages(), probeAnswered));
+        m_clothing->startServer();
+        EXPECT_FALSE(messages().contains(QStringLiteral("Getting tf installation directory")))
+            << "a second server was started";
+        EXPECT_EQ(m_clothing->serverStatus(),
+                  QString::fromLatin1(reply.substr(0, Protocol::maxReplyBytes).c_str()));
+        m_clothing->stopServer();
+        EXPECT_TRUE(dialogTexts().isEmpty());
+    }
 }
 
 TEST_F(ServerSlots, StopRequest_SentAndReplyIgnored)

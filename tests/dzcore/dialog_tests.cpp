@@ -1,7 +1,9 @@
 #include "dzbasicdialog.h"
+#include "dzprogress.h"
 
 #include "hostfixture.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
@@ -136,3 +138,21 @@ TEST_F(DialogTest, InteractiveMode_WaitsForTheUserAndPrintsNothing)
     EXPECT_TRUE(written.isEmpty());
 }
 
+
+// Names in a progress text (a figure's, a garment's) are shown as written, never as markup.
+TEST_F(DialogTest, ProgressDialog_ShowsItsTextAsWritten)
+{
+    app().setDialogMode(DzApp::InteractiveDialogs);
+    const QString info = QStringLiteral("Converting <h1>Dress</h1> for <a href=\"x\">Base</a><img src=\"y\">");
+    DzProgress progress(info);
+
+    const QLabel* shown = nullptr;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        for (const QLabel* label : window->findChildren<QLabel*>()) {
+            if (label->isVisible() && label->text() == info)
+                shown = label;
+        }
+    }
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown->textFormat(), Qt::PlainText);
+}

@@ -11,7 +11,10 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QKeyEvent>
 #include <QTimer>
+#include <QWidget>
+#include <qpa/qwindowsysteminterface.h>
 
 #include <functional>
 #include <thread>
@@ -88,6 +91,15 @@ void expectConversionFailed(const Outcome& outcome)
     EXPECT_EQ(outcome.loaded, 0);
     EXPECT_FALSE(outcome.figureRemembered);
 }
+
+// Counts the key presses that reach it.
+class KeyRecorder : public QWidget {
+public:
+    int presses = 0;
+
+protected:
+    void keyPressEvent(QKeyEvent*) override { ++presses; }
+};
 
 // The time this thread has spent runnable but waiting for a processor, or 0 where the
 // system does not tell.
@@ -304,6 +316,93 @@ TEST_F(FaultMatrix, RealServerInANonAsciiFolderWithSpaces_StartsConvertsAndStops
     EXPECT_TRUE(portFreed(5000)) << "the server did not end";
 }
 
+// While the module waits, the host's timers run, and one may delete the object whose call
+// waits, change the selection, delete the figure or call the module again. None of that may
+// make the call touch a deleted object, dress the wrong figure, or start a second server.
+TEST_F(FaultMatrix, HostEventsDuringWaits_TheWaitingCallHolds)
+{
+    const QString otherCallRefused = QStringLiteral("Another Pliant Clothing call is still waiting");
+    const QString selectionChanged = QStringLiteral("The selection changed while the garment was converted");
+    const QString objectGone = QStringLiteral(" - The Pliant Clothing object was deleted while waiting; stopping");
+    std::unique_ptr<BMPliantClothing> other;
+    BMPliantClothing* caller = nullptr; // whose call waits; owned by the case
+    const struct {
+        const char* name;
+        bool startsServer; // the wait is the server's start-up wait, else a slow conversion
+        std::function<void()> during;
+        QString dialog; // the one dialog expected, if any
+        int loaded;
+        QString logged; // a line the call must log
+    } cases[] = {
+        {"object deleted in the start-up wait", true, [&] { caller->deleteLater(); }, QString(), 0, objectGone},
+        {"another object converts in the start-up wait", true,
+         [&] {
+             other = std::make_unique<BMPliantClothing>();
+             other->processPliantClothing(QStringLiteral("Brackenmoor"), QStringLiteral("Summer Dress"), m_scriptPath);
+             other->startServer();
+         },
+         otherCallRefused, 1, QStringLiteral("Not starting pliant clothing server: another call is waiting on it")},
+        {"another figure selected in a slow conversion", false,
+         [&] {
+             m_body->select(false);
+             addNode<DzSkeleton>(QStringLiteral("Other"), true);
+         },
+         selectionChanged, 0, QString()},
+        {"figure deleted in a slow conversion", false, [&] { delete m_body; }, selectionChanged, 0, QString()},
+    };
+    const QString install = installServer(QStringLiteral("Real"), QStringLiteral(GARBWRIGHT_SERVER_PATH));
+    QProcess copy;
+    copy.start(QStringLiteral("cp"), {QStringLiteral("-r"), QStringLiteral(GARBWRIGHT_GARMENTS), install});
+    ASSERT_TRUE(copy.waitForFinished(10000));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        scene().clear();
+        m_body = addNode<DzSkeleton>(QStringLiteral("Base Female"), true);
+        if (!c.startsServer) {
+            serveProbesThen([](PeerConnection& connection) {
+                if (!connection.released(1000ms) && connection.send(dressReply))
+                    connection.finishReply();
+            });
+        }
+        auto* object = new BMPliantClothing;
+        const QPointer<BMPliantClothing> watched(object);
+        caller = object;
+        clearLog();
+        app().clearDialogRecords();
+        QTimer::singleShot(c.startsServer ? 500 : 300, c.during);
+
+        object->processPliantClothing(QStringLiteral("Brackenmoor"), QStringLiteral("Summer Dress"), m_scriptPath);
+
+        const QStringList dialogs = dialogTexts();
+        if (c.dialog.isEmpty()) {
+            EXPECT_TRUE(dialogs.isEmpty()) << dialogs.join(QLatin1Char('\n')).toStdString();
+        } else {
+            ASSERT_EQ(dialogs.size(), 1) << dialogs.join(QLatin1Char('\n')).toStdString();
+            EXPECT_TRUE(dialogs.first().contains(c.dialog)) << dialogs.first().toStdString();
+        }
+        EXPECT_EQ(scene().findNode(QStringLiteral("Summer Dress")) ? 1 : 0, c.loaded);
+        if (!c.logged.isEmpty()) {
+            EXPECT_TRUE(messages().contains(c.logged)) << messages().join(QLatin1Char('\n')).toStdString();
+        }
+        EXPECT_EQ(messages().count(QStringLiteral(" - Starting server")), c.startsServer ? 1 : 0);
+        if (watched) {
+            EXPECT_NE(c.logged, objectGone) << "the object was not deleted during the wait";
+            // The garment, if any, was judged against the figure it was converted for.
+            clearLog();
+            DzSkeleton probe(QStringLiteral("Probe"));
+            watched->clothingLoaded(&probe);
+            EXPECT_FALSE(messages().contains(QStringLiteral("Forgetting current figure")));
+            delete watched.data();
+        }
+        other.reset();
+        m_server.reset();
+        if (c.startsServer) {
+            m_clothing->stopServer();
+            EXPECT_TRUE(portFreed(5000)) << "the server did not end";
+        }
+    }
+}
+
 // While the module waits on the server, the host keeps handling its events and shows the
 // wait's progress; what the module logs does not depend on how long the server takes.
 TEST_F(FaultMatrix, LongWaits_HostStaysResponsiveAndShowsProgress)
@@ -375,7 +474,22 @@ TEST_F(FaultMatrix, LongWaits_HostStaysResponsiveAndShowsProgress)
         events.setInterval(5);
         QObject::connect(&events, &QTimer::timeout, measure);
         events.start();
+        // A key press the user makes while the module waits, queued as the window system
+        // queues it (asynchronous delivery; a posted QKeyEvent would not be user input to the
+        // event loop). It must reach its widget only after the call has returned. Qt's glib
+        // event dispatcher, the default, picks held-back user input up again only once woken,
+        // so afterwards the test flushes the window system's queue itself.
+        KeyRecorder widget;
+        widget.show();
+        widget.activateWindow();
+        widget.setFocus();
+        ASSERT_TRUE(widget.windowHandle());
+        QWindowSystemInterface::handleKeyEvent<QWindowSystemInterface::AsynchronousDelivery>(
+            widget.windowHandle(), QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
         outcomes.push_back(convertAndObserve());
+        EXPECT_EQ(widget.presses, 0) << "user input reached a widget while the module waited";
+        QWindowSystemInterface::flushWindowSystemEvents();
+        EXPECT_EQ(widget.presses, 1);
         events.stop();
         measure();
         DzProgress::setLineWriter(nullptr);
