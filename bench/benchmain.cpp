@@ -42,7 +42,7 @@ std::string formatTime(double seconds)
 }
 
 // The console table as usual, then one line per comparison: the module's time per call,
-// the baseline's, and the ratio against the goal.
+// the baseline's (named as the benchmark names it), and the ratio against the goal.
 class ComparingReporter : public benchmark::ConsoleReporter {
 public:
     // Colours only for a terminal, so that saved output stays plain text.
@@ -67,8 +67,8 @@ public:
             if (found == m_runs.end())
                 continue;
             const Run& run = found->second;
-            const auto baselineCounter = run.counters.find(Bench::baselineCounter);
-            const auto ratioCounter = run.counters.find(Bench::ratioCounter);
+            const auto baselineCounter = run.counters.find(Bench::secondsCounter(comparison.baseline));
+            const auto ratioCounter = run.counters.find(Bench::ratioCounter(comparison.baseline));
             if (baselineCounter == run.counters.end() || ratioCounter == run.counters.end())
                 continue;
             const double module = run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit)
@@ -80,7 +80,7 @@ public:
                 header = true;
             }
             out << "  " << comparison.figure << " [" << comparison.benchmark << "]\n    module "
-                << formatTime(module) << ", baseline " << formatTime(baseline) << ": ";
+                << formatTime(module) << ", " << comparison.baseline << " " << formatTime(baseline) << ": ";
             char line[160];
             switch (comparison.goal) {
             case Bench::Goal::AtMostTimes:
