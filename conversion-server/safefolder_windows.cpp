@@ -8,7 +8,6 @@
 #include "conversionerror.h"
 
 #include <algorithm>
-#include <atomic>
 #include <utility>
 #include <vector>
 
@@ -118,19 +117,6 @@ HANDLE openFolder(const fs::path& path)
     return handle;
 }
 
-bool processRuns(std::uint64_t id)
-{
-    if (id == 0 || id > MAXDWORD)
-        return false;
-    const HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(id));
-    if (!process)
-        return ::GetLastError() == ERROR_ACCESS_DENIED;
-    DWORD code = 0;
-    const bool running = ::GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
-    ::CloseHandle(process);
-    return running;
-}
-
 // Removes the file behind the handle once the handle is closed, then closes it.
 void discard(HANDLE file)
 {
@@ -205,12 +191,12 @@ void SafeFolder::removeStaleTemporaries() const
                                              nullptr, 0);
     if (search == INVALID_HANDLE_VALUE)
         return;
-    const std::uint64_t self = ::GetCurrentProcessId();
     do {
-        const std::uint64_t owner = temporaryNameOwner(utf8(entry.cFileName));
-        // This process writes one file at a time, so its own leftovers are stale too.
-        if (owner != 0 && (owner == self || !processRuns(owner)) && !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            ::DeleteFileW((m_path / entry.cFileName).c_str()); // a link is removed, not followed
+        // A writer holds its file without delete sharing, so the removal fails while any
+        // process writes it; folders and links are never the server's.
+        if (isTemporaryName(utf8(entry.cFileName))
+            && !(entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
+            ::DeleteFileW((m_path / entry.cFileName).c_str());
     } while (::FindNextFileW(search, &entry));
     ::FindClose(search);
 }
@@ -226,9 +212,9 @@ void SafeFolder::replaceFile(const std::string& name, std::string_view text) con
 
     removeStaleTemporaries();
 
-    static std::atomic<std::uint64_t> sequence{0};
-    const fs::path temporary = m_path / wide(temporaryName(name, ::GetCurrentProcessId(), ++sequence));
-    // CREATE_NEW: fails when anything, a link included, already has the name.
+    const fs::path temporary = m_path / wide(temporaryName(name));
+    // CREATE_NEW: fails when anything, a link included, already has the name. No sharing:
+    // nobody may remove the file while it is written.
     const HANDLE file = ::CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
