@@ -1,7 +1,8 @@
 // Folder-relative file handling with the Win32 calls. A folder is opened without following a
 // reparse point and held open without delete sharing, so that while it is held it cannot
-// be renamed, removed or replaced; names inside it are then reached through its final path,
-// and the file created there is checked to lie directly in it before it is renamed.
+// be renamed, removed or replaced. The content folder is reached by its final path, each
+// folder below it by the path of the one before, once it is checked to lie directly in
+// it; the file created there is checked the same way before it is renamed.
 
 #include "safefolder.h"
 
@@ -87,7 +88,35 @@ std::wstring finalPath(HANDLE handle)
     }
 }
 
-// True when `path` names an entry directly inside `folder` (both final paths).
+// Where an open handle lies: its volume and its path from the volume's root. Unlike the
+// final path there is no length limit on this one (Wine cannot give a final path beyond
+// MAX_PATH at all, whatever buffer it is handed), and the buffer grows as the system asks.
+struct Location
+{
+    DWORD volume = 0;
+    std::wstring path; // "\Users\...", empty when unknown
+};
+
+Location locationOf(HANDLE handle)
+{
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!::GetFileInformationByHandle(handle, &information))
+        return {};
+    // Room for MAX_PATH characters first; a path holds at most 32767.
+    for (std::size_t characters = MAX_PATH; characters <= 32768; characters *= 2) {
+        std::vector<char> buffer(sizeof(FILE_NAME_INFO) + characters * sizeof(wchar_t));
+        auto* name = reinterpret_cast<FILE_NAME_INFO*>(buffer.data());
+        if (::GetFileInformationByHandleEx(handle, FileNameInfo, name, static_cast<DWORD>(buffer.size())))
+            return {information.dwVolumeSerialNumber,
+                    std::wstring(name->FileName, name->FileNameLength / sizeof(wchar_t))};
+        if (::GetLastError() != ERROR_MORE_DATA)
+            return {};
+    }
+    return {};
+}
+
+// True when `path` names an entry directly inside `folder` (both final paths, or both
+// paths from the same volume's root).
 bool isDirectlyIn(const std::wstring& path, const std::wstring& folder)
 {
     if (path.size() <= folder.size() + 1 || path[folder.size()] != L'\\')
@@ -96,6 +125,15 @@ bool isDirectlyIn(const std::wstring& path, const std::wstring& folder)
         return false;
     return ::CompareStringOrdinal(path.data(), static_cast<int>(folder.size()), folder.data(),
                                   static_cast<int>(folder.size()), TRUE) == CSTR_EQUAL;
+}
+
+// True when the open `entry` lies directly inside the open `folder`.
+bool isDirectlyIn(HANDLE entry, HANDLE folder)
+{
+    const Location where = locationOf(entry);
+    const Location folderWhere = locationOf(folder);
+    return !where.path.empty() && !folderWhere.path.empty() && where.volume == folderWhere.volume
+           && isDirectlyIn(where.path, folderWhere.path);
 }
 
 // Opens a folder itself, never what a reparse point standing there leads to.
@@ -175,12 +213,11 @@ SafeFolder SafeFolder::enter(const std::string& name) const
             throw ConversionError(systemError("cannot create folder " + shown(path), error));
     }
     const HANDLE handle = openFolder(path);
-    const std::wstring resolved = finalPath(handle);
-    if (!isDirectlyIn(resolved, m_path.native())) {
+    if (!isDirectlyIn(handle, reinterpret_cast<HANDLE>(m_handle))) {
         ::CloseHandle(handle);
         throw ConversionError("folder " + shown(path) + " is not where it was looked for");
     }
-    return SafeFolder(reinterpret_cast<std::intptr_t>(handle), resolved);
+    return SafeFolder(reinterpret_cast<std::intptr_t>(handle), path);
 }
 
 void SafeFolder::removeStaleTemporaries() const
@@ -221,7 +258,7 @@ void SafeFolder::replaceFile(const std::string& name, std::string_view text) con
         const DWORD error = ::GetLastError();
         throw ConversionError(systemError("cannot create " + shown(temporary), error));
     }
-    if (!isDirectlyIn(finalPath(file), m_path.native())) {
+    if (!isDirectlyIn(file, reinterpret_cast<HANDLE>(m_handle))) {
         discard(file);
         throw ConversionError(shown(temporary) + " is not where it was created");
     }
