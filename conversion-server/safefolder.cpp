@@ -1,49 +1,53 @@
 #include "safefolder.h"
 
+#include <chrono>
+#include <mutex>
+#include <random>
+
 namespace ConversionServer {
 namespace {
 
-constexpr char temporaryPrefix[] = ".";
-constexpr char temporarySuffix[] = ".tmp";
-constexpr char temporarySeparator = '.';
+constexpr char hexDigits[] = "0123456789abcdef";
 
-// The all-digit number after the last separator in text, which is cut there; 0 when there
-// is none.
-std::uint64_t takeNumber(std::string_view& text)
+// Random digits for a temporary name. The generator is seeded once from the system's
+// random source and the clock, so that two servers (or two runs) never draw alike.
+std::string randomToken()
 {
-    const std::size_t separator = text.rfind(temporarySeparator);
-    if (separator == std::string_view::npos)
-        return 0;
-    const std::string_view digits = text.substr(separator + 1);
-    if (digits.empty() || digits.size() > 20 || digits.find_first_not_of("0123456789") != std::string_view::npos)
-        return 0;
-    std::uint64_t value = 0;
-    for (const char digit : digits)
-        value = value * 10 + static_cast<std::uint64_t>(digit - '0');
-    text = text.substr(0, separator);
-    return value;
+    static std::mutex mutex;
+    static std::mt19937_64 generator = [] {
+        std::random_device device;
+        const auto now = std::chrono::high_resolution_clock::now().time_since_epoch().count();
+        std::seed_seq seed{device(), device(), device(), device(), static_cast<unsigned>(now)};
+        return std::mt19937_64(seed);
+    }();
+    std::string token;
+    const std::lock_guard<std::mutex> lock(mutex);
+    while (token.size() < temporaryTokenDigits) {
+        std::uint64_t bits = generator();
+        for (int i = 0; i < 16 && token.size() < temporaryTokenDigits; ++i, bits >>= 4)
+            token += hexDigits[bits & 0xf];
+    }
+    return token;
 }
 
 } // namespace
 
-std::string temporaryName(const std::string& name, std::uint64_t processId, std::uint64_t sequence)
+std::string temporaryName(const std::string& name)
 {
-    return temporaryPrefix + name + temporarySeparator + std::to_string(processId) + temporarySeparator
-           + std::to_string(sequence) + temporarySuffix;
+    return "." + name + temporaryTag + randomToken() + temporarySuffix;
 }
 
-std::uint64_t temporaryNameOwner(std::string_view entry)
+bool isTemporaryName(std::string_view entry)
 {
-    const std::string_view prefix(temporaryPrefix);
+    const std::string_view tag(temporaryTag);
     const std::string_view suffix(temporarySuffix);
-    if (entry.size() <= prefix.size() + suffix.size() || entry.substr(0, prefix.size()) != prefix
-        || entry.substr(entry.size() - suffix.size()) != suffix)
-        return 0;
-    std::string_view rest = entry.substr(prefix.size(), entry.size() - prefix.size() - suffix.size());
-    if (takeNumber(rest) == 0)
-        return 0;
-    const std::uint64_t owner = takeNumber(rest);
-    return rest.empty() ? 0 : owner;
+    const std::size_t extra = temporaryNameExtraBytes;
+    if (entry.size() <= extra || entry.front() != '.' || entry.substr(entry.size() - suffix.size()) != suffix)
+        return false;
+    const std::string_view token =
+        entry.substr(entry.size() - suffix.size() - temporaryTokenDigits, temporaryTokenDigits);
+    return token.find_first_not_of(hexDigits) == std::string_view::npos
+           && entry.substr(entry.size() - extra + 1, tag.size()) == tag;
 }
 
 } // namespace ConversionServer

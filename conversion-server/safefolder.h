@@ -13,9 +13,14 @@ namespace ConversionServer {
 // UTF-16 units, never more than the bytes).
 constexpr std::size_t maxEntryBytes = 255;
 
-// A file is written as ".<name>.<process id>.<sequence>.tmp" and then renamed: the longest
-// process id has 10 digits, the longest sequence number 20.
-constexpr std::size_t temporaryNameExtraBytes = 1 + 1 + 10 + 1 + 20 + 4;
+// A file is written under a temporary name, ".<name>.garbwright-<token>.tmp" with a fresh
+// random token of 20 hexadecimal digits, and then renamed. The tag and the token make the
+// name the server's own beyond doubt: no user file and no other writer has it.
+constexpr char temporaryTag[] = ".garbwright-";
+constexpr std::size_t temporaryTokenDigits = 20;
+constexpr char temporarySuffix[] = ".tmp";
+constexpr std::size_t temporaryNameExtraBytes =
+    1 + (sizeof(temporaryTag) - 1) + temporaryTokenDigits + (sizeof(temporarySuffix) - 1);
 
 // Longest file name that replaceFile() accepts.
 constexpr std::size_t maxReplacedNameBytes = maxEntryBytes - temporaryNameExtraBytes;
@@ -41,8 +46,12 @@ public:
 
     // Writes text to the file `name` in this folder: under a fresh temporary name first,
     // then renamed over whatever stands at the name (a link there is replaced, never
-    // followed). Temporary files that writers which no longer run left in this folder are
-    // removed first; on failure the temporary file is removed too.
+    // followed). On failure the temporary file is removed.
+    // The writer holds its temporary file exclusively while it works (an exclusive lock on
+    // POSIX, no sharing on Windows), and the system lets go of it when the writer ends,
+    // however it ends. Before writing, the temporary files in this folder that no writer
+    // holds, those of a server that was killed, are removed; a writer's open file is left
+    // alone, whichever process, or process namespace, it runs in.
     void replaceFile(const std::string& name, std::string_view text) const;
 
     // The path the folder was reached by, for messages.
@@ -56,10 +65,9 @@ private:
     std::filesystem::path m_path;
 };
 
-// The temporary name under which a process writes `name`, and the process id that a
-// temporary name holds (0 when the entry is not one of these temporary names).
-std::string temporaryName(const std::string& name, std::uint64_t processId, std::uint64_t sequence);
-std::uint64_t temporaryNameOwner(std::string_view entry);
+// A fresh temporary name for writing `name`, and whether a folder entry is such a name.
+std::string temporaryName(const std::string& name);
+bool isTemporaryName(std::string_view entry);
 
 } // namespace ConversionServer
 

@@ -5,16 +5,14 @@
 
 #include "conversionerror.h"
 
-#include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <limits>
 #include <memory>
 #include <utility>
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,11 +28,22 @@ std::string systemError(const std::string& what, int error)
     return what + ": " + std::strerror(error);
 }
 
-bool processRuns(std::uint64_t id)
+// Removes the temporary file `name` of `folder` when no writer holds its lock: the lock
+// goes with the writer's process, whatever namespace that runs in. Links, folders and
+// anything else that is not a plain file are left alone; so is a file that took the name
+// while this ran.
+void removeWhenUnheld(int folder, const char* name)
 {
-    if (id == 0 || id > static_cast<std::uint64_t>(std::numeric_limits<pid_t>::max()))
-        return false;
-    return ::kill(static_cast<pid_t>(id), 0) == 0 || errno == EPERM;
+    const int fd = ::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    struct stat held {};
+    struct stat named {};
+    if (::fstat(fd, &held) == 0 && S_ISREG(held.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0
+        && ::fstatat(folder, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_dev == held.st_dev
+        && named.st_ino == held.st_ino)
+        ::unlinkat(folder, name, 0);
+    ::close(fd);
 }
 
 struct DirCloser
@@ -102,13 +111,9 @@ void SafeFolder::removeStaleTemporaries() const
         ::close(copy);
         return;
     }
-    const std::uint64_t self = static_cast<std::uint64_t>(::getpid());
     while (const dirent* entry = ::readdir(dir.get())) {
-        const std::uint64_t owner = temporaryNameOwner(entry->d_name);
-        // This process writes one file at a time, so its own leftovers are stale too (a
-        // process that had this id before it).
-        if (owner != 0 && (owner == self || !processRuns(owner)))
-            ::unlinkat(static_cast<int>(m_handle), entry->d_name, 0);
+        if (isTemporaryName(entry->d_name))
+            removeWhenUnheld(static_cast<int>(m_handle), entry->d_name);
     }
 }
 
@@ -124,12 +129,16 @@ void SafeFolder::replaceFile(const std::string& name, std::string_view text) con
 
     removeStaleTemporaries();
 
-    static std::atomic<std::uint64_t> sequence{0};
-    const std::string temporary = temporaryName(name, static_cast<std::uint64_t>(::getpid()), ++sequence);
+    const std::string temporary = temporaryName(name);
     // O_EXCL with O_NOFOLLOW: fails when anything, a link included, already has the name.
     const int fd = ::openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd < 0)
         throw ConversionError(systemError("cannot create " + (m_path / temporary).string(), errno));
+    // Marks the file as being written until it has its final name. The lock belongs to the
+    // open file, which a second descriptor keeps open after the first is closed (closing
+    // is where a write error may show).
+    ::flock(fd, LOCK_EX | LOCK_NB);
+    const int lockHolder = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
 
     int error = 0;
     for (std::size_t done = 0; done < text.size() && error == 0;) {
@@ -145,10 +154,12 @@ void SafeFolder::replaceFile(const std::string& name, std::string_view text) con
         error = errno;
     if (error == 0 && ::renameat(folder, temporary.c_str(), folder, name.c_str()) != 0)
         error = errno;
-    if (error != 0) {
+    if (error != 0)
         ::unlinkat(folder, temporary.c_str(), 0);
+    if (lockHolder >= 0)
+        ::close(lockHolder);
+    if (error != 0)
         throw ConversionError(systemError("cannot write " + target.string(), error));
-    }
 }
 
 } // namespace ConversionServer

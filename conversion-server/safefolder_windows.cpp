@@ -1,14 +1,14 @@
 // Folder-relative file handling with the Win32 calls. A folder is opened without following a
 // reparse point and held open without delete sharing, so that while it is held it cannot
-// be renamed, removed or replaced; names inside it are then reached through its final path,
-// and the file created there is checked to lie directly in it before it is renamed.
+// be renamed, removed or replaced. The content folder is reached by its final path, each
+// folder below it by the path of the one before, once it is checked to lie directly in
+// it; the file created there is checked the same way before it is renamed.
 
 #include "safefolder.h"
 
 #include "conversionerror.h"
 
 #include <algorithm>
-#include <atomic>
 #include <utility>
 #include <vector>
 
@@ -88,7 +88,35 @@ std::wstring finalPath(HANDLE handle)
     }
 }
 
-// True when `path` names an entry directly inside `folder` (both final paths).
+// Where an open handle lies: its volume and its path from the volume's root. Unlike the
+// final path there is no length limit on this one (Wine cannot give a final path beyond
+// MAX_PATH at all, whatever buffer it is handed), and the buffer grows as the system asks.
+struct Location
+{
+    DWORD volume = 0;
+    std::wstring path; // "\Users\...", empty when unknown
+};
+
+Location locationOf(HANDLE handle)
+{
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!::GetFileInformationByHandle(handle, &information))
+        return {};
+    // Room for MAX_PATH characters first; a path holds at most 32767.
+    for (std::size_t characters = MAX_PATH; characters <= 32768; characters *= 2) {
+        std::vector<char> buffer(sizeof(FILE_NAME_INFO) + characters * sizeof(wchar_t));
+        auto* name = reinterpret_cast<FILE_NAME_INFO*>(buffer.data());
+        if (::GetFileInformationByHandleEx(handle, FileNameInfo, name, static_cast<DWORD>(buffer.size())))
+            return {information.dwVolumeSerialNumber,
+                    std::wstring(name->FileName, name->FileNameLength / sizeof(wchar_t))};
+        if (::GetLastError() != ERROR_MORE_DATA)
+            return {};
+    }
+    return {};
+}
+
+// True when `path` names an entry directly inside `folder` (both final paths, or both
+// paths from the same volume's root).
 bool isDirectlyIn(const std::wstring& path, const std::wstring& folder)
 {
     if (path.size() <= folder.size() + 1 || path[folder.size()] != L'\\')
@@ -97,6 +125,15 @@ bool isDirectlyIn(const std::wstring& path, const std::wstring& folder)
         return false;
     return ::CompareStringOrdinal(path.data(), static_cast<int>(folder.size()), folder.data(),
                                   static_cast<int>(folder.size()), TRUE) == CSTR_EQUAL;
+}
+
+// True when the open `entry` lies directly inside the open `folder`.
+bool isDirectlyIn(HANDLE entry, HANDLE folder)
+{
+    const Location where = locationOf(entry);
+    const Location folderWhere = locationOf(folder);
+    return !where.path.empty() && !folderWhere.path.empty() && where.volume == folderWhere.volume
+           && isDirectlyIn(where.path, folderWhere.path);
 }
 
 // Opens a folder itself, never what a reparse point standing there leads to.
@@ -116,19 +153,6 @@ HANDLE openFolder(const fs::path& path)
         throw ConversionError(shown(path) + " is a link or not a folder");
     }
     return handle;
-}
-
-bool processRuns(std::uint64_t id)
-{
-    if (id == 0 || id > MAXDWORD)
-        return false;
-    const HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(id));
-    if (!process)
-        return ::GetLastError() == ERROR_ACCESS_DENIED;
-    DWORD code = 0;
-    const bool running = ::GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
-    ::CloseHandle(process);
-    return running;
 }
 
 // Removes the file behind the handle once the handle is closed, then closes it.
@@ -189,12 +213,11 @@ SafeFolder SafeFolder::enter(const std::string& name) const
             throw ConversionError(systemError("cannot create folder " + shown(path), error));
     }
     const HANDLE handle = openFolder(path);
-    const std::wstring resolved = finalPath(handle);
-    if (!isDirectlyIn(resolved, m_path.native())) {
+    if (!isDirectlyIn(handle, reinterpret_cast<HANDLE>(m_handle))) {
         ::CloseHandle(handle);
         throw ConversionError("folder " + shown(path) + " is not where it was looked for");
     }
-    return SafeFolder(reinterpret_cast<std::intptr_t>(handle), resolved);
+    return SafeFolder(reinterpret_cast<std::intptr_t>(handle), path);
 }
 
 void SafeFolder::removeStaleTemporaries() const
@@ -205,12 +228,12 @@ void SafeFolder::removeStaleTemporaries() const
                                              nullptr, 0);
     if (search == INVALID_HANDLE_VALUE)
         return;
-    const std::uint64_t self = ::GetCurrentProcessId();
     do {
-        const std::uint64_t owner = temporaryNameOwner(utf8(entry.cFileName));
-        // This process writes one file at a time, so its own leftovers are stale too.
-        if (owner != 0 && (owner == self || !processRuns(owner)) && !(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            ::DeleteFileW((m_path / entry.cFileName).c_str()); // a link is removed, not followed
+        // A writer holds its file without delete sharing, so the removal fails while any
+        // process writes it; folders and links are never the server's.
+        if (isTemporaryName(utf8(entry.cFileName))
+            && !(entry.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
+            ::DeleteFileW((m_path / entry.cFileName).c_str());
     } while (::FindNextFileW(search, &entry));
     ::FindClose(search);
 }
@@ -226,16 +249,16 @@ void SafeFolder::replaceFile(const std::string& name, std::string_view text) con
 
     removeStaleTemporaries();
 
-    static std::atomic<std::uint64_t> sequence{0};
-    const fs::path temporary = m_path / wide(temporaryName(name, ::GetCurrentProcessId(), ++sequence));
-    // CREATE_NEW: fails when anything, a link included, already has the name.
+    const fs::path temporary = m_path / wide(temporaryName(name));
+    // CREATE_NEW: fails when anything, a link included, already has the name. No sharing:
+    // nobody may remove the file while it is written.
     const HANDLE file = ::CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();
         throw ConversionError(systemError("cannot create " + shown(temporary), error));
     }
-    if (!isDirectlyIn(finalPath(file), m_path.native())) {
+    if (!isDirectlyIn(file, reinterpret_cast<HANDLE>(m_handle))) {
         discard(file);
         throw ConversionError(shown(temporary) + " is not where it was created");
     }

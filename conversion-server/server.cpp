@@ -74,6 +74,9 @@ public:
         readRequest();
     }
 
+    // True until the client has sent its first byte: dropping it then loses nothing.
+    bool isIdle() const { return m_phase == Phase::Reading && m_request.empty(); }
+
     // Ends the connection at once, whatever it was doing.
     void drop(const std::string& why)
     {
@@ -302,17 +305,25 @@ void Server::connectionClosed(ConnectionSlot slot)
     m_connections.erase(slot);
 }
 
-void Server::dropOldestConnection()
+void Server::dropOneConnection()
 {
-    while (!m_connections.empty()) {
-        const std::shared_ptr<Connection> oldest = m_connections.front().lock();
-        if (!oldest) {
-            m_connections.pop_front(); // already gone without closing (the server is ending)
-            continue;
-        }
-        oldest->drop(std::to_string(m_connections.size()) + " connections open, making room for a new one");
+    // Connections already gone without closing (the server is ending) only hold a slot.
+    m_connections.remove_if([](const std::weak_ptr<Connection>& connection) { return connection.expired(); });
+    if (m_connections.empty())
         return;
+    // The oldest that has sent nothing yet, so that a client slow to send loses nothing;
+    // the oldest of all only when every client is in the middle of a request.
+    std::shared_ptr<Connection> chosen;
+    for (const std::weak_ptr<Connection>& connection : m_connections) {
+        const std::shared_ptr<Connection> candidate = connection.lock();
+        if (candidate && candidate->isIdle()) {
+            chosen = candidate;
+            break;
+        }
     }
+    if (!chosen)
+        chosen = m_connections.front().lock();
+    chosen->drop(std::to_string(m_connections.size()) + " connections open, making room for a new one");
 }
 
 void Server::accept()
@@ -330,10 +341,10 @@ void Server::accept()
             });
             return;
         }
-        // Idle clients must not hide the server from a new one (a probe, say): the oldest
+        // Idle clients must not hide the server from a new one (a probe, say): one of them
         // makes room. Each connection is bounded in time anyway; this bounds their number.
         if (self->m_connections.size() >= self->m_options.maxConnections)
-            self->dropOldestConnection();
+            self->dropOneConnection();
         std::make_shared<Connection>(std::move(socket), self->m_acceptedPeer, self)->start();
         self->accept();
     });

@@ -23,7 +23,8 @@ struct ServerOptions
     // A request with no line feed within this many bytes is answered with the error reply.
     std::size_t maxRequestBytes = 64u * 1024u;
     // Connections served at once. A new client is never kept waiting behind them: when
-    // all are taken, the oldest is dropped to make room.
+    // all are taken, the oldest that has sent nothing yet is dropped to make room (the
+    // oldest of all when every one is in the middle of a request).
     std::size_t maxConnections = 64;
 };
 
@@ -58,7 +59,7 @@ public:
 
 private:
     void accept();
-    void dropOldestConnection();
+    void dropOneConnection();
 
     boost::asio::io_context& m_io;
     const Converter& m_converter;

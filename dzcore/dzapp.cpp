@@ -6,6 +6,15 @@
 
 DzApp* dzApp = nullptr;
 
+namespace {
+
+qint64 characters(const DzDialogRecord& record)
+{
+    return record.title.size() + record.text.size() + record.richText.size() + record.acceptText.size();
+}
+
+} // namespace
+
 DzApp::DzApp(QObject* parent) : QObject(parent), m_contentMgr(new DzContentMgr(this)) {}
 
 DzApp::~DzApp()
@@ -82,6 +91,10 @@ void DzApp::reportDialog(const DzDialogRecord& record)
     try {
         QMutexLocker lock(&m_mutex);
         m_dialogs.append(record);
+        m_keptDialogCharacters += characters(record);
+        while (m_dialogs.size() > 1
+               && (m_dialogs.size() > maxKeptDialogRecords || m_keptDialogCharacters > maxKeptDialogCharacters))
+            m_keptDialogCharacters -= characters(m_dialogs.takeFirst());
         if (m_dialogWriter && m_dialogMode != InteractiveDialogs)
             m_dialogWriter(QStringLiteral("[dialog] %1: %2").arg(record.title, record.text));
     } catch (...) {
@@ -98,6 +111,7 @@ void DzApp::clearDialogRecords()
 {
     QMutexLocker lock(&m_mutex);
     m_dialogs.clear();
+    m_keptDialogCharacters = 0;
 }
 
 DzContentMgr* DzApp::getContentMgr() const

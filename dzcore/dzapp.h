@@ -60,6 +60,11 @@ public:
     void setDialogWriter(LineWriter writer);
     // Called by the dialog class whenever a dialog has run.
     void reportDialog(const DzDialogRecord& record);
+    // The records of the most recent dialogs, oldest first: at most this many, holding at
+    // most this many characters together (the latest record is always kept), so that a
+    // long run of dialogs with long texts cannot grow the host without end.
+    static constexpr int maxKeptDialogRecords = 100;
+    static constexpr int maxKeptDialogCharacters = 1024 * 1024;
     QList<DzDialogRecord> dialogRecords() const;
     void clearDialogRecords();
 
@@ -79,6 +84,7 @@ private:
     LineWriter m_logWriter;
     LineWriter m_dialogWriter;
     QList<DzDialogRecord> m_dialogs;
+    qint64 m_keptDialogCharacters = 0;
     QList<QPointer<QObject>> m_scriptObjects;
     DialogMode m_dialogMode = InteractiveDialogs;
     DzContentMgr* m_contentMgr;

@@ -6,6 +6,8 @@
 #include "dzscene.h"
 #include "dzskeleton.h"
 
+#include "orvstrings.h"
+
 #include <QDir>
 #include <QFile>
 #include <QApplication>
@@ -33,6 +35,13 @@ bool isAbsoluteAnywhere(const QString& path)
 bool isInside(const QString& path, const QString& folder)
 {
     return path == folder || path.startsWith(folder + QLatin1Char('/'));
+}
+
+// A value from outside (a path from a reply, a name from a file) made fit for one line of
+// the host's messages, exactly as the module's log shows such values.
+QString loggable(const QString& text)
+{
+    return QString::fromStdString(Orv::loggableText(text.toStdString()));
 }
 
 void hostLog(const QString& text)
@@ -219,7 +228,7 @@ QString DzContentMgr::getAbsolutePath(const QString& relativePath, bool useImpor
 
 bool DzContentMgr::refuseToOpen(const QString& path, const QString& reason) const
 {
-    const QString text = QStringLiteral("Cannot open \"%1\": %2").arg(path, reason);
+    const QString text = QStringLiteral("Cannot open \"%1\": %2").arg(loggable(path), reason);
     hostLog(text);
     showMessage(openFailedTitle, text);
     return false;
@@ -259,7 +268,7 @@ bool DzContentMgr::openFile(const QString& path, bool merge)
         if (DzSkeleton* figure = selectedFigure())
             skeleton->setFollowTarget(figure);
     }
-    hostLog(QStringLiteral("Loaded \"%1\" from \"%2\"").arg(name, path));
+    hostLog(QStringLiteral("Loaded \"%1\" from \"%2\"").arg(loggable(name), loggable(path)));
     dzScene->addNode(skeleton);
     return true;
 }

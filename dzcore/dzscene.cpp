@@ -14,11 +14,12 @@ DzScene::~DzScene()
 
 void DzScene::addNode(DzNode* node)
 {
-    if (!node || m_nodes.contains(node))
+    if (!node || m_members.contains(node))
         return;
     m_removedNodes.removeAll(node);
     node->setParent(this);
     m_nodes.append(node);
+    m_members.insert(node);
     connect(node, &QObject::destroyed, this, &DzScene::forget);
     connect(node, &DzNode::selectionStateChanged, this, &DzScene::nodeSelectionListChanged);
     // The node stays alive until every receiver of both signals has seen it, whatever they do.
@@ -37,6 +38,7 @@ void DzScene::clear()
         // A receiver is clearing the scene: the nodes leave it now and are deleted later.
         const QList<DzNode*> nodes = m_nodes;
         m_nodes.clear();
+        m_members.clear();
         for (DzNode* node : nodes) {
             disconnect(node, nullptr, this, nullptr);
             m_removedNodes.append(node);
@@ -45,7 +47,11 @@ void DzScene::clear()
             emit nodeSelectionListChanged();
         return;
     }
-    // Deleting runs forget() through destroyed(), which shrinks the list.
+    // QObject looks a child up in its list of children from the front, so the nodes leave
+    // that list front first; they are then deleted last first, and deleting runs forget()
+    // through destroyed(), which finds the last node at once. Clearing stays linear.
+    for (DzNode* node : qAsConst(m_nodes))
+        node->setParent(nullptr);
     while (!m_nodes.isEmpty())
         delete m_nodes.last();
 }
@@ -101,7 +107,9 @@ void DzScene::selectAllNodes(bool onOff)
 void DzScene::forget(QObject* node)
 {
     // Called from QObject's destructor: the node is no longer a DzNode, so compare addresses.
-    for (int i = 0; i < m_nodes.size(); ++i) {
+    if (!m_members.remove(node))
+        return;
+    for (int i = m_nodes.size() - 1; i >= 0; --i) {
         if (static_cast<QObject*>(m_nodes.at(i)) == node) {
             m_nodes.removeAt(i);
             emit nodeSelectionListChanged();

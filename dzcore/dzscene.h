@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QObjectList>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 
 class DzNode;
@@ -46,6 +47,7 @@ private:
     void releaseRemovedNodes();
 
     QList<DzNode*> m_nodes;
+    QSet<const QObject*> m_members; // m_nodes again, for membership tests in constant time
     int m_announcing = 0;                 // nested announcements in progress
     QList<QPointer<DzNode>> m_removedNodes; // out of the scene, deleted once announcing ends
 };

@@ -47,6 +47,10 @@ bool readNodes(const QJsonDocument& document, std::vector<NodeDescription>* node
     if (!document.isObject() || !document.object().value(QLatin1String("nodes")).isArray())
         return fail(error, QStringLiteral("expected an object with a \"nodes\" array"));
     const QJsonArray array = document.object().value(QLatin1String("nodes")).toArray();
+    if (array.size() > maxSceneNodes)
+        return fail(error, QStringLiteral("%1 nodes, more than the %2 a scene may hold")
+                               .arg(array.size())
+                               .arg(maxSceneNodes));
     QHash<QString, QString> kinds;
     for (int i = 0; i < array.size(); ++i) {
         const QString where = QStringLiteral("node %1").arg(i + 1);

@@ -11,7 +11,12 @@ class DzScene;
 //              {"name": "Lamp", "kind": "prop"},
 //              {"name": "Shirt", "kind": "figure", "follows": "Base Female"}]}
 // Kinds: figure, prop, light, camera. Node names are unique; "follows" names a figure.
+// A scene holds at most maxSceneNodes nodes: far more than any real scene, and a bound on
+// the time and memory a hostile file can cost (the file's own size cap would let in over
+// a million nodes).
 // On failure returns false with a one-line reason, and the scene is left unchanged.
+constexpr int maxSceneNodes = 100000;
+
 bool loadSceneFile(const QString& fileName, DzScene* scene, QString* error);
 bool loadSceneJson(const QByteArray& json, DzScene* scene, QString* error);
 

@@ -9,8 +9,8 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${GARBWRIGHT_BENCH_BUILD_DIR:-$root/build-bench}"
 
-# spdlog is the logging benchmark's baseline and nothing else needs it.
-bash "$root/scripts/setup.sh" libspdlog-dev
+# The bench group holds Google Benchmark and spdlog, the logging benchmark's baseline.
+bash "$root/scripts/setup.sh" bench
 
 cmake -S "$root" --preset bench -B "$build" >/dev/null
 cmake --build "$build" -j2 --target garbwright_benches

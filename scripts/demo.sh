@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The demo: installs what it needs, builds the host, the module and the conversion server,
-# and runs the demo (scripts/run-demo.sh). Arguments: vendor and garment (default:
-# Brackenmoor, "Summer Dress").
+# The demo: installs what it needs (the demo group of scripts/setup.sh, through build.sh),
+# builds the host, the module and the conversion server, and runs the demo
+# (scripts/run-demo.sh). Arguments: vendor and garment (default: Brackenmoor, "Summer
+# Dress").
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${GARBWRIGHT_BUILD_DIR:-$root/build}"

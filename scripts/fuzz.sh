@@ -9,7 +9,7 @@ seconds="${1:-5}"
 targets=(fuzz_conversionreply fuzz_logging fuzz_request fuzz_contentfolder)
 
 # The fuzzers need clang and its libFuzzer runtime.
-bash "$root/scripts/setup.sh" clang libclang-rt-14-dev
+bash "$root/scripts/setup.sh" demo clang libclang-rt-14-dev
 
 cmake -S "$root" --preset fuzz -B "$build" >/dev/null
 cmake --build "$build" -j2 --target garbwright_fuzzers

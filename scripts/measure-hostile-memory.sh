@@ -15,7 +15,7 @@ if [ -z "${GARBWRIGHT_OWN_NETWORK:-}" ]; then
     bash -c 'ip link set lo up && exec bash "$0" "$@"' "${BASH_SOURCE[0]}" "$build" "$calls"
 fi
 
-bash "$root/scripts/setup.sh" python3 time
+bash "$root/scripts/setup.sh" demo python3 time
 # The cap and the port as the client has them (the cap as written, e.g. "64u * 1024u").
 protocol="$(find "$root" -name protocol.h -not -path "$root/build*" | head -n 1)"
 cap=$(( $(sed -n 's/.*maxReplyBytes = \(.*\);/\1/p' "$protocol" | tr -d u) ))

@@ -20,23 +20,55 @@ demo="${GARBWRIGHT_DEMO_DIR:-$build/demo}"
 install="$demo/Tailorforge/"
 content="${GARBWRIGHT_DEMO_CONTENT:-$demo/Content}"
 script="$content/Scripts/Pliant Clothing/${GARBWRIGHT_DEMO_SCRIPT:-Dress Selected Figure.dsa}"
-# The demo lays its folders out afresh, but never removes a folder named to it that it did
-# not make.
-marker=".garbwright-demo"
-named=()
-[ -n "${GARBWRIGHT_DEMO_DIR:-}" ] && named+=("$demo")
-[ -n "${GARBWRIGHT_DEMO_CONTENT:-}" ] && named+=("$content")
-for folder in "${named[@]}"; do
-  if [ -d "$folder" ] && [ -n "$(ls -A "$folder")" ] && [ ! -e "$folder/$marker" ]; then
-    echo "demo: $folder holds files the demo did not make; name an empty or new folder" >&2
-    exit 2
+# The demo lays its folders out afresh, but removes only what it laid out itself. When a
+# run ends, each of its folders gets a list of the files in it with their checksums; the
+# next run removes exactly those files, unchanged, and then the folders left empty. A
+# folder holding anything else (a file the list does not name, or one changed since) stops
+# the demo, which then removes nothing.
+list=".garbwright-demo"
+own=("$demo")
+case "$content/" in
+  "$demo/"*) ;;
+  *) own+=("$content") ;;
+esac
+refuse() {
+  echo "demo: not removing $1: $2; remove it yourself, or name an empty or new folder" \
+    "(GARBWRIGHT_DEMO_DIR, GARBWRIGHT_DEMO_CONTENT)" >&2
+  exit 2
+}
+for folder in "${own[@]}"; do
+  if [ -L "$folder" ] || { [ -e "$folder" ] && [ ! -d "$folder" ]; }; then
+    refuse "$folder" "it is not a folder"
   fi
+  [ -d "$folder" ] && [ -n "$(ls -A "$folder")" ] || continue
+  [ -f "$folder/$list" ] || refuse "$folder" "it holds files that the demo did not lay out"
+  stranger=$(cd "$folder" && comm -23 <(find . -mindepth 1 ! -type d ! -path "./$list" | sort) \
+    <(sed 's/^[0-9a-f]*  //' "$list" | sort) | head -n 1) || true
+  [ -z "$stranger" ] || refuse "$folder" "it holds ${stranger#./}, which the demo did not lay out"
+  (cd "$folder" && sha256sum --quiet --check --ignore-missing "$list" >/dev/null 2>&1) \
+    || refuse "$folder" "a file the demo laid out there was changed since"
 done
-for folder in "$demo" "$content"; do
-  rm -rf "$folder"
+for folder in "${own[@]}"; do
+  [ -d "$folder" ] || continue
+  if [ -f "$folder/$list" ]; then
+    (cd "$folder" && sed 's/^[0-9a-f]*  //' "$list" | while IFS= read -r file; do rm -f -- "$file"; done)
+    rm -f -- "$folder/$list"
+  fi
+  find "$folder" -depth -type d -empty -delete
 done
+for folder in "${own[@]}"; do
+  [ ! -e "$folder" ] || refuse "$folder" "something in it was added while the demo cleared it"
+done
+# Whatever the run ends with is the demo's own: the layout, the converted file, the logs.
+list_own_files() {
+  for folder in "${own[@]}"; do
+    [ -d "$folder" ] || continue
+    (cd "$folder" && find . -mindepth 1 -type f ! -path "./$list" -print0 | sort -z \
+      | xargs -0 -r sha256sum > "$list.new" && mv "$list.new" "$list") || true
+  done
+}
+trap list_own_files EXIT
 mkdir -p "$install" "$content/Runtime" "$demo/config"
-touch "$demo/$marker" "$content/$marker"
 
 # The companion application's install directory, as the plug-in expects to find it.
 if [ -n "${GARBWRIGHT_DEMO_WINDOWS_SERVER:-}" ]; then

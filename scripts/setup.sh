@@ -1,26 +1,44 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building, testing and running the demo need, and
-# any further packages named as arguments (the fuzzers' and benchmarks' own).
-# Runs as root (or through sudo); safe to run again: only missing packages are installed.
+# Installs the Debian 12 packages of the named groups, and any further packages named as
+# arguments; without a group, every group. Runs as root (or through sudo); safe to run
+# again: only missing packages are installed.
+#   demo     building the host, the module and the server, and running the demo
+#   test     the test command on top of that: valgrind for the demo under memcheck, clang
+#            for the fuzzers, Boost.Thread for the logging tests
+#   windows  the Windows build of the core and the server (mingw-w64, 64-bit and 32-bit)
+#            and Wine to run it
+#   bench    the benchmarks and their baselines
+# Usage: setup.sh [demo|test|windows|bench]... [PACKAGE]...
 set -euo pipefail
 
-packages=(
-  build-essential cmake ninja-build pkg-config
-  qtbase5-dev qtscript5-dev
-  # QWindowSystemInterface: a test queues user input as the window system does.
-  qtbase5-private-dev
-  libboost-system-dev libboost-thread-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
-  valgrind
-  # The Windows build of the core and the server, and Wine to run it.
-  g++-mingw-w64-x86-64-posix googletest wine wine64
-  # The check that the module compiles as 32-bit and 64-bit Windows code against Qt 4.8.
-  g++-mingw-w64-i686-posix
-  "$@"
-)
+build=(build-essential cmake ninja-build pkg-config)
+demo=("${build[@]}" qtbase5-dev qtscript5-dev libboost-system-dev
+      # The build's configure step looks for GoogleTest, which the tests use.
+      libgtest-dev libgmock-dev)
+test=("${demo[@]}" libboost-thread-dev valgrind clang libclang-rt-14-dev
+      # QWindowSystemInterface: a test queues user input as the window system does.
+      qtbase5-private-dev)
+windows=("${build[@]}" libboost-system-dev
+         g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine wine64)
+bench=("${demo[@]}" libbenchmark-dev libspdlog-dev)
+
+packages=()
+groups=0
+for argument in "$@"; do
+  case "$argument" in
+    demo) packages+=("${demo[@]}"); groups=$((groups + 1)) ;;
+    test) packages+=("${test[@]}"); groups=$((groups + 1)) ;;
+    windows) packages+=("${windows[@]}"); groups=$((groups + 1)) ;;
+    bench) packages+=("${bench[@]}"); groups=$((groups + 1)) ;;
+    *) packages+=("$argument") ;;
+  esac
+done
+if [ "$groups" -eq 0 ]; then
+  packages+=("${test[@]}" "${windows[@]}" "${bench[@]}")
+fi
 
 missing=()
-for p in "${packages[@]}"; do
+for p in $(printf '%s\n' "${packages[@]}" | sort -u); do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 

@@ -6,7 +6,7 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${GARBWRIGHT_ASAN_BUILD_DIR:-$root/build-asan}"
 
-bash "$root/scripts/setup.sh"
+bash "$root/scripts/setup.sh" test
 cmake -S "$root" --preset sanitize -B "$build" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 cd "$build"

@@ -7,7 +7,7 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${GARBWRIGHT_WINDOWS_BUILD_DIR:-$root/build-windows}"
 
-bash "$root/scripts/setup.sh"
+bash "$root/scripts/setup.sh" windows
 cmake -S "$root" --preset windows -B "$build" "$@" >/dev/null
 cmake --build "$build" -j"$(nproc)"
 

@@ -8,6 +8,8 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${GARBWRIGHT_BUILD_DIR:-$root/build}"
 
+# Everything the steps below need, at once: the test group and the Windows build's.
+bash "$root/scripts/setup.sh" test windows
 bash "$root/scripts/build.sh" "$@"
 bash "$root/scripts/check-layout.sh" "$build"
 bash "$root/scripts/check-host-build.sh" "$build"

@@ -14,7 +14,6 @@
 #include <cstdlib>
 #include <thread>
 
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 using namespace ConversionServer;
@@ -99,11 +98,8 @@ TEST(ConvertedFile, Write_CreatesTheFoldersAndReturnsTheRelativePath)
     const fs::path relative = writeConvertedFile(content, "Brackenmoor", "Summer Dress", "one");
     EXPECT_EQ(relative, fs::path("Runtime/Libraries/Character/Pliant Clothing/Brackenmoor/Summer Dress.cr2"));
     EXPECT_EQ(readFile(content / relative), "one");
-    // Writing again replaces the file and leaves no temporary file behind.
-    // Temporary files of writers that no longer run are cleared away on the way.
-    const fs::path vendorFolder = (content / relative).parent_path();
-    writeFile(vendorFolder / temporaryName("Summer Dress.cr2", 2147483647, 7), "left by a killed server");
-    writeFile(vendorFolder / temporaryName("Coat.cr2", static_cast<std::uint64_t>(::getpid()), 3), "");
+    // Writing again replaces the file and leaves no temporary file behind (the temporary
+    // files of others: safefoldertests.cpp).
     writeConvertedFile(content, "Brackenmoor", "Summer Dress", "two");
     EXPECT_EQ(readFile(content / relative), "two");
     EXPECT_EQ(entriesBelow(content).size(), 1u);
@@ -180,7 +176,7 @@ TEST(ConvertedFile, Write_VendorFolderSwappedForALinkMeanwhile_NothingLandsOutsi
     EXPECT_GT(written, 0);
     EXPECT_TRUE(entriesBelow(outside).empty());
     for (const fs::path& entry : entriesBelow(temp.path()))
-        EXPECT_EQ(temporaryNameOwner(entry.filename().string()), 0u) << entry;
+        EXPECT_FALSE(isTemporaryName(entry.filename().string())) << entry;
 }
 
 TEST(Cr2File, Render_PutsTheDisplayNameFirstInTheFigureBlock)

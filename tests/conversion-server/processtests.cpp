@@ -8,6 +8,7 @@
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/ip/address_v4.hpp>
 #include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/read.hpp>
 #include <boost/asio/write.hpp>
 
 #include <algorithm>
@@ -183,18 +184,30 @@ TEST_F(ServerProcessTest, SilentClient_IsDroppedWithoutHoldingUpOthers)
     startServer({"--idle-timeout", "400"});
     const auto started = std::chrono::steady_clock::now();
     boost::asio::io_context io;
-    // As many silent clients as the server serves at once.
+    // As many clients as the server serves at once: the oldest slow to send its request,
+    // the others silent.
+    const tcp::endpoint endpoint(boost::asio::ip::address_v4::loopback(), server.port());
+    tcp::socket slow(io);
+    slow.connect(endpoint);
+    boost::asio::write(slow, boost::asio::buffer(std::string_view(Protocol::probeRequest).substr(0, 2)));
     std::vector<tcp::socket> silentClients;
-    for (int i = 0; i < 64; ++i) {
+    for (int i = 0; i < 63; ++i) {
         silentClients.emplace_back(io);
-        silentClients.back().connect(tcp::endpoint(boost::asio::ip::address_v4::loopback(), server.port()));
+        silentClients.back().connect(endpoint);
     }
     tcp::socket& silent = silentClients.back();
 
-    // Others are served at once while the silent clients hold their connections.
+    // Others are served at once while the silent clients hold their connections; a silent
+    // one makes room, not the one in the middle of its request.
     EXPECT_EQ(send(Protocol::probeRequest).bytes, Converter::statusReply());
     EXPECT_LT(std::chrono::steady_clock::now() - started, 300ms);
     EXPECT_NE(server.log().find("64 connections open, making room"), std::string::npos) << server.log();
+    std::string slowReply;
+    boost::system::error_code slowEnd;
+    boost::asio::write(slow, boost::asio::buffer(std::string_view(Protocol::probeRequest).substr(2)), slowEnd);
+    if (!slowEnd)
+        boost::asio::read(slow, boost::asio::dynamic_buffer(slowReply), slowEnd);
+    EXPECT_EQ(slowReply, Converter::statusReply()) << slowEnd.message() << server.log();
 
     // A partial request that stalls gets the error reply when the time is up.
     const Reply stalled = exchange(server.port(), "Base Female#", false, 3s);

@@ -1,4 +1,6 @@
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
@@ -160,25 +162,66 @@ TEST(Demo, ServerSlotsFromAHostScript_StartProbeReportAndStopTheRealServer)
     EXPECT_FALSE(run.errors.contains(QStringLiteral("[dialog]")));
 }
 
-// The demo lays its folders out afresh; a folder named to it that holds someone's files is
-// refused, not emptied.
-TEST(Demo, NamedFolderWithOtherFiles_RefusedAndKept)
+// The demo lays its folders out afresh, but removes only what it laid out itself: a folder
+// holding anything else is refused and kept as it is.
+TEST(Demo, FoldersNamedToIt_OnlyTheDemosOwnFilesAreRemoved)
 {
-    QTemporaryDir dir;
-    QFile own(dir.filePath(QStringLiteral("own.txt")));
-    ASSERT_TRUE(own.open(QIODevice::WriteOnly));
-    own.close();
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("GARBWRIGHT_DEMO_CONTENT"), dir.path());
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral("bash"),
-                  QStringList{QStringLiteral(GARBWRIGHT_RUN_DEMO), QStringLiteral(GARBWRIGHT_BUILD_DIR)});
-    ASSERT_TRUE(process.waitForFinished(60000));
+    struct Case {
+        const char* what;
+        bool laidOutBefore;      // a first run of the demo laid the folder out
+        const char* userFile;    // then the user put this file there (or changed it)
+        bool refused;
+    };
+    const Case cases[] = {
+        {"a folder of the user's", false, "own.txt", true},
+        {"filled by the user since a run", true, "Notes/own.txt", true},
+        {"a file the demo laid out, changed since", true, "Scripts/Pliant Clothing/Dress Selected Figure.dsa", true},
+        {"a file beside the converted one", true, "Runtime/Libraries/own.cr2", true},
+        {"as the last run left it", true, nullptr, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir dir;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("GARBWRIGHT_DEMO_DIR"), dir.filePath(QStringLiteral("demo")));
+        environment.insert(QStringLiteral("GARBWRIGHT_DEMO_CONTENT"), dir.filePath(QStringLiteral("Content")));
+        const auto run = [&environment](int* exitCode) {
+            QProcess process;
+            process.setProcessEnvironment(environment);
+            process.start(QStringLiteral("bash"),
+                          QStringList{QStringLiteral(GARBWRIGHT_RUN_DEMO), QStringLiteral(GARBWRIGHT_BUILD_DIR)});
+            if (!process.waitForFinished(60000))
+                process.kill();
+            process.waitForFinished();
+            *exitCode = process.exitCode();
+            return QString::fromLocal8Bit(process.readAllStandardError());
+        };
+        int exitCode = -1;
+        if (c.laidOutBefore) {
+            run(&exitCode);
+            ASSERT_EQ(exitCode, 0);
+        }
+        QByteArray userBytes;
+        if (c.userFile) {
+            userBytes = QByteArrayLiteral("the user's own\n");
+            QDir(dir.path()).mkpath(QFileInfo(dir.filePath(QStringLiteral("Content/") + c.userFile)).path());
+            QFile file(dir.filePath(QStringLiteral("Content/") + c.userFile));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Append));
+            file.write(userBytes);
+        }
 
-    EXPECT_EQ(process.exitCode(), 2);
-    EXPECT_TRUE(QString::fromLocal8Bit(process.readAllStandardError()).contains(QStringLiteral("did not make")));
-    EXPECT_TRUE(own.exists());
+        const QString errors = run(&exitCode);
+        if (c.refused) {
+            EXPECT_EQ(exitCode, 2) << errors.toStdString();
+            EXPECT_TRUE(errors.contains(QStringLiteral("not removing ") + dir.filePath(QStringLiteral("Content"))))
+                << errors.toStdString();
+            QFile file(dir.filePath(QStringLiteral("Content/") + c.userFile));
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            EXPECT_TRUE(file.readAll().endsWith(userBytes));
+        } else {
+            EXPECT_EQ(exitCode, 0) << errors.toStdString();
+        }
+    }
 }
 
 } // namespace

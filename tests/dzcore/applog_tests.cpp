@@ -85,3 +85,27 @@ TEST(DzAppDialogs, FailingDialogWriter_NothingEscapesAndTheDialogIsRecorded)
     EXPECT_NO_THROW(app.reportDialog(record));
     EXPECT_EQ(app.dialogRecords().size(), 1);
 }
+
+TEST(DzAppDialogs, KeepsABoundedTailOfRecords)
+{
+    DzApp app;
+    DzDialogRecord record;
+    for (int i = 0; i < DzApp::maxKeptDialogRecords + 3; ++i) {
+        record.title = QString::number(i);
+        app.reportDialog(record);
+    }
+    ASSERT_EQ(app.dialogRecords().size(), DzApp::maxKeptDialogRecords);
+    EXPECT_EQ(app.dialogRecords().first().title, QStringLiteral("3"));
+
+    // Long texts count by their characters; the latest record stays, however long.
+    record.text = QString(DzApp::maxKeptDialogCharacters / 2, QLatin1Char('x'));
+    record.richText = record.text;
+    record.title = QStringLiteral("first");
+    app.reportDialog(record);
+    record.title = QStringLiteral("second");
+    app.reportDialog(record);
+    ASSERT_EQ(app.dialogRecords().size(), 1);
+    EXPECT_EQ(app.dialogRecords().first().title, QStringLiteral("second"));
+    app.clearDialogRecords();
+    EXPECT_TRUE(app.dialogRecords().isEmpty());
+}

@@ -310,9 +310,13 @@ TEST_F(OpenFileTest, Unreadable_FalseWithAReasonAndSceneUnchanged)
     struct Case {
         const char* what;
         QString path;
+        QString shown = QString(); // how the messages show the path, when not as it is
     };
     const Case cases[] = {
         {"missing file", content + QStringLiteral("/Runtime/missing.cr2")},
+        // Control characters, C1 ones too (NEL starts a line for many readers), are escaped.
+        {"control characters in the name", content + QString::fromUtf8("/Runtime/a\u0085b\x1b[31m\n.cr2"),
+         content + QStringLiteral("/Runtime/a\\x85b\\x1B[31m\\x0A.cr2")},
         {"not a cr2", write(QStringLiteral("shirt.obj"), shirtFile)},
         {"no suffix", write(QStringLiteral("shirt"), shirtFile)},
         {"a folder", content + QStringLiteral("/Runtime")},
@@ -332,10 +336,12 @@ TEST_F(OpenFileTest, Unreadable_FalseWithAReasonAndSceneUnchanged)
         app().clearLog();
         app().clearDialogRecords();
         EXPECT_FALSE(mgr->openFile(c.path, true));
-        EXPECT_TRUE(logMentions(app(), c.path)) << app().logLines().join('\n').toStdString();
+        const QString shown = c.shown.isEmpty() ? c.path : c.shown;
+        EXPECT_TRUE(logMentions(app(), shown)) << app().logLines().join('\n').toStdString();
         // The user is told too: one dialog, naming the file.
         ASSERT_EQ(app().dialogRecords().size(), 1);
-        EXPECT_TRUE(app().dialogRecords().first().text.contains(c.path));
+        EXPECT_TRUE(app().dialogRecords().first().text.contains(shown));
+        EXPECT_TRUE(app().dialogRecords().first().richText.contains(shown));
     }
     // A lookup that found nothing gives an empty path; opening it names what was looked for.
     for (const QString& relative : {QStringLiteral("Runtime\\missing.cr2"), QStringLiteral("Runtime")}) {

@@ -21,6 +21,14 @@ protected:
     }
 };
 
+QByteArray propsScene(int count)
+{
+    QByteArray json = "{\"nodes\": [";
+    for (int i = 0; i < count; ++i)
+        json += (i ? ",{\"name\":\"" : "{\"name\":\"") + QByteArray::number(i) + "\"}";
+    return json + "]}";
+}
+
 } // namespace
 
 TEST_F(SceneFileTest, ValidScene_NodesInOrderWithKindsSelectionAndFollows)
@@ -90,6 +98,7 @@ TEST_F(SceneFileTest, BadScene_OneLineReasonAndSceneUnchanged)
         {"follows an unknown node", R"({"nodes": [{"name": "A", "kind": "figure", "follows": "Ghost"}]})"},
         {"follows itself", R"({"nodes": [{"name": "A", "kind": "figure", "follows": "A"}]})"},
         {"a prop follows", R"({"nodes": [{"name": "F", "kind": "figure"}, {"name": "P", "follows": "F"}]})"},
+        {"more nodes than a scene may hold", propsScene(maxSceneNodes + 1)},
         // Every node before the faulty one is fine: none of them may stay behind.
         {"fault after good nodes", R"({"nodes": [{"name": "F", "kind": "figure", "selected": true},
                                                   {"name": "G", "kind": "figure", "follows": "F"},

@@ -1,0 +1,140 @@
+// The converted file's folder-relative writing on the platform at hand: POSIX here, and
+// Windows when the core build runs these under Wine.
+
+#include "contentfolder.h"
+#include "request.h"
+#include "safefolder.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <string>
+
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+using namespace ConversionServer;
+
+namespace {
+
+class Folder
+{
+public:
+    Folder()
+    {
+        std::random_device random;
+        m_path = fs::temp_directory_path() / ("garbwright-safefolder-" + std::to_string(random()));
+        fs::create_directories(m_path / "Runtime");
+    }
+    ~Folder()
+    {
+        std::error_code ignored;
+        fs::remove_all(m_path, ignored);
+    }
+    const fs::path& path() const { return m_path; }
+
+private:
+    fs::path m_path;
+};
+
+void writeFile(const fs::path& path, const std::string& text)
+{
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string readFile(const fs::path& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+// A file held open as a writer in another process holds its temporary file.
+class HeldFile
+{
+public:
+    explicit HeldFile(const fs::path& path)
+    {
+#ifdef _WIN32
+        m_handle = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+#else
+        m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (m_fd >= 0)
+            ::flock(m_fd, LOCK_EX);
+#endif
+    }
+    ~HeldFile()
+    {
+#ifdef _WIN32
+        ::CloseHandle(m_handle);
+#else
+        ::close(m_fd);
+#endif
+    }
+
+private:
+#ifdef _WIN32
+    HANDLE m_handle;
+#else
+    int m_fd;
+#endif
+};
+
+} // namespace
+
+// Every name the request check lets through is written, however long; the final-path check
+// on Windows copes with paths longer than the classic limit.
+TEST(SafeFolder, Write_NamesUpToTheLongestAccepted)
+{
+    Folder content;
+    for (const std::size_t bytes : {std::size_t{1}, std::size_t{160}, std::size_t{214}, maxNameBytes}) {
+        SCOPED_TRACE(bytes);
+        const std::string garment(bytes, 'g');
+        const fs::path relative = writeConvertedFile(content.path(), "Brackenmoor", garment, "converted");
+        EXPECT_EQ(relative.filename().string(), garment + ".cr2");
+        EXPECT_EQ(readFile(content.path() / relative), "converted");
+    }
+}
+
+// Writing clears away the temporary files that no writer holds any more, and nothing else.
+TEST(SafeFolder, Write_RemovesOnlyTheServersUnheldTemporaryFiles)
+{
+    Folder content;
+    const fs::path relative = writeConvertedFile(content.path(), "Brackenmoor", "Dress", "one");
+    const fs::path folder = (content.path() / relative).parent_path();
+    struct Entry {
+        const char* what;
+        std::string name;
+        bool held;
+        bool kept;
+    };
+    const Entry entries[] = {
+        {"a user's file shaped like an old temporary name", ".notes.2024.12.tmp", false, true},
+        {"a user's file", "notes.tmp", false, true},
+        {"left by a killed server", temporaryName("Dress.cr2"), false, false},
+        {"another's, for another file", temporaryName("Coat.cr2"), false, false},
+        {"being written by a live writer", temporaryName("Dress.cr2"), true, true},
+    };
+    std::vector<std::unique_ptr<HeldFile>> held;
+    for (const Entry& entry : entries) {
+        if (entry.held)
+            held.push_back(std::make_unique<HeldFile>(folder / entry.name));
+        else
+            writeFile(folder / entry.name, entry.what);
+    }
+
+    writeConvertedFile(content.path(), "Brackenmoor", "Dress", "two");
+    EXPECT_EQ(readFile(content.path() / relative), "two");
+    for (const Entry& entry : entries)
+        EXPECT_EQ(fs::exists(folder / entry.name), entry.kept) << entry.what;
+}
