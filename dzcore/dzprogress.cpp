@@ -14,6 +14,8 @@
 #include <QStringList>
 #include <QThread>
 
+#include <atomic>
+
 namespace {
 
 // Batch lines of one piece of work come at most this often, unless its text changes.
@@ -21,6 +23,8 @@ constexpr qint64 lineIntervalMs = 1000;
 
 // Progress is shown unless disabled; only the main thread shows it.
 bool s_enabled = true;
+// Whether the piece of work shown may be cancelled; read by signal handlers.
+std::atomic<bool> s_cancellableShown{false};
 
 bool onMainThread()
 {
@@ -151,9 +155,22 @@ public:
 
     void setLineWriter(DzProgress::LineWriter writer) { m_writer = std::move(writer); }
 
+    bool cancelShown()
+    {
+        DzProgress* current = innermost();
+        if (!current || !current->isCancellable() || current->isCancelled())
+            return false;
+        current->cancel();
+        s_cancellableShown = false;
+        if (!dialogsShown() && m_writer)
+            m_writer(QStringLiteral("[progress] ") + current->getInfo() + QStringLiteral(": cancelled"));
+        return true;
+    }
+
     void present()
     {
         DzProgress* current = innermost();
+        s_cancellableShown = current && current->isCancellable() && !current->isCancelled();
         if (!current) {
             closeDialog();
             m_lastInfo.clear();
@@ -285,6 +302,16 @@ QString DzProgress::describe() const
     if (!details.isEmpty())
         line += QStringLiteral(": ") + details.join(QStringLiteral(", "));
     return line;
+}
+
+bool DzProgress::cancelShown()
+{
+    return Presenter::instance().cancelShown();
+}
+
+bool DzProgress::cancellableShown()
+{
+    return s_cancellableShown;
 }
 
 void DzProgress::setLineWriter(LineWriter writer)

@@ -38,6 +38,13 @@ public:
     // What the host shows of this work, in the words of a progress line.
     QString describe() const;
 
+    // The host's way to cancel, as the dialog's Cancel button does: cancels the innermost
+    // piece of work shown, if the user may cancel it, and says so in a progress line. False
+    // when nothing cancellable is shown.
+    static bool cancelShown();
+    // Whether cancelShown() would cancel something; safe to ask from a signal handler.
+    static bool cancellableShown();
+
     // Where progress lines go when no dialog is shown (standard error in a batch run of the
     // host); nowhere by default.
     static void setLineWriter(LineWriter writer);

@@ -14,13 +14,73 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSocketNotifier>
 #include <QStringList>
 
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
-#include <unistd.h>
+#include <fcntl.h>
 #include <memory>
+#include <unistd.h>
 
 namespace {
+
+// Ctrl+C in a batch run: the first cancels the innermost piece of work that the user may
+// cancel, as the progress dialog's Cancel button would; a second, or one while nothing
+// cancellable is shown, ends the host as it always did. The handler only writes a byte to
+// a pipe; the cancel itself happens on the main thread, the next time the waiting work lets
+// the host handle its events.
+class InterruptToCancel {
+public:
+    InterruptToCancel()
+    {
+        if (::pipe(s_pipe) != 0)
+            return;
+        ::fcntl(s_pipe[0], F_SETFL, O_NONBLOCK);
+        ::fcntl(s_pipe[1], F_SETFL, O_NONBLOCK);
+        ::fcntl(s_pipe[0], F_SETFD, FD_CLOEXEC);
+        ::fcntl(s_pipe[1], F_SETFD, FD_CLOEXEC);
+        m_notifier = std::make_unique<QSocketNotifier>(s_pipe[0], QSocketNotifier::Read);
+        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [] {
+            char byte;
+            while (::read(s_pipe[0], &byte, 1) == 1) {
+            }
+            DzProgress::cancelShown();
+            arm();
+        });
+        arm();
+    }
+
+private:
+    static void arm()
+    {
+        struct sigaction action {};
+        action.sa_handler = &interrupted;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(SIGINT, &action, nullptr);
+    }
+
+    static void interrupted(int)
+    {
+        // One interrupt at a time is turned into a cancel; the next ends the host.
+        ::signal(SIGINT, SIG_DFL);
+        if (!DzProgress::cancellableShown()) {
+            ::raise(SIGINT);
+            return;
+        }
+        const int savedErrno = errno;
+        const char byte = 1;
+        if (::write(s_pipe[1], &byte, 1) != 1)
+            ::raise(SIGINT);
+        errno = savedErrno;
+    }
+
+    static int s_pipe[2];
+    std::unique_ptr<QSocketNotifier> m_notifier;
+};
+
+int InterruptToCancel::s_pipe[2] = {-1, -1};
 
 enum ExitCode { ScriptFinished = 0, ScriptFailed = 1, BadUsage = 2 };
 
@@ -145,8 +205,12 @@ int main(int argc, char* argv[])
     const HostGlobals globals(&app, &scene);
     app.setDialogMode(dialogMode);
     app.setDialogWriter([](const QString& line) { writeLine(stderr, line); });
-    // Without dialogs shown to a user, long work reports its progress here instead.
+    // Without dialogs shown to a user, long work reports its progress here instead, and
+    // Ctrl+C cancels what may be cancelled.
     DzProgress::setLineWriter([](const QString& line) { writeLine(stderr, line); });
+    std::unique_ptr<InterruptToCancel> interrupts;
+    if (dialogMode != DzApp::InteractiveDialogs)
+        interrupts = std::make_unique<InterruptToCancel>();
 
     std::shared_ptr<QFile> logFile;
     const QString logTarget = parser.isSet(logOption) ? parser.value(logOption) : QStringLiteral("-");
