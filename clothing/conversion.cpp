@@ -78,13 +78,40 @@ void BMPliantClothing::processPliantClothing(QString vendor, QString clothing, Q
         const QPointer<BMPliantClothing> self(this);
 
         trace(" - Checking if server is running");
-        SlotWork::startServer();
+        const SlotWork::ServerStart start = SlotWork::startServer();
         if (!self) {
             traceObjectGone();
             return;
         }
-        if (!SlotWork::isServerRunning())
+        if (start.result == SlotWork::ServerStart::Cancelled)
             return;
+        if (!SlotWork::isServerRunning()) {
+            // A server this call started may be slow to answer the first time; one it did
+            // not start, or could not, has had its message shown already.
+            if (start.result != SlotWork::ServerStart::Launched)
+                return;
+            const SlotWork::Awaited awaited = SlotWork::awaitLaunchedServer(start);
+            if (!self) {
+                traceObjectGone();
+                return;
+            }
+            if (awaited == SlotWork::Awaited::Cancelled) {
+                trace(cancelledByUser);
+                return;
+            }
+            if (awaited == SlotWork::Awaited::NotAnswered) {
+                SlotWork::displayError(
+                    Messages::serverDidNotAnswer(start.serverPath,
+                                                 static_cast<int>(SlotWork::launchedServerBound.count())),
+                    false);
+                return;
+            }
+            const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+                std::chrono::steady_clock::now() - start.launchedAt);
+            trace(" - The conversion server answered " + Orv::toText(took.count()) + " ms after it was started");
+            if (!SlotWork::isServerRunning())
+                return;
+        }
 
         trace(" - Getting figure geom path");
         DzSkeleton* selected = nullptr;
@@ -120,7 +147,7 @@ void BMPliantClothing::processPliantClothing(QString vendor, QString clothing, Q
         try {
             trace(" - Connecting to server");
             SocketClient client(serverHost, Protocol::serverPort);
-            DzProgress progress(Messages::converting(clothing, geomPath), 0, false, true);
+            DzProgress progress(Messages::converting(clothing, geomPath), 0, true, true);
             stepWhileWaiting(client, progress);
 
             trace(" - Converting message");
@@ -130,6 +157,10 @@ void BMPliantClothing::processPliantClothing(QString vendor, QString clothing, Q
             relativePath = cleanConversionReply(client.request(request));
 
             traceReceived(" - Converted cr2 file: ", relativePath);
+        } catch (const WaitCancelled&) {
+            // The server may still finish the conversion; nothing of it is loaded.
+            trace(cancelledByUser);
+            return;
         } catch (...) {
             SlotWork::displayError(Messages::processingFailed(), false);
             return;

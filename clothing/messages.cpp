@@ -1,5 +1,7 @@
 #include "messages.h"
 
+#include "protocol.h"
+
 #include <QLatin1String>
 
 namespace {
@@ -149,6 +151,23 @@ QString selectionChanged(const QString& figure)
     return processingFailed() + QLatin1String("<br><br>The selection changed while the garment was converted for ")
         + escapedHtml(figure)
         + QLatin1String(", so nothing was loaded. Select that figure alone and try again.");
+}
+
+QString serverDidNotAnswer(const QString& serverPath, int seconds)
+{
+    return QLatin1String("<h3>ERROR: The Garbwright Server did not answer.</h3><br><br>"
+                         "The conversion server was started from<br>")
+        + escapedHtml(serverPath)
+        + QString::fromLatin1("<br>but did not answer within %1 s.<br><br>"
+                              "Check that no other program uses port %2 and that security software"
+                              " lets the server run, then try again.")
+              .arg(seconds)
+              .arg(Protocol::serverPort);
+}
+
+QString waitingForServer()
+{
+    return QLatin1String("Waiting for the conversion server to answer");
 }
 
 QString startingServer()

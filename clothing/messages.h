@@ -31,8 +31,12 @@ QString anotherCallWaiting();
 // The figure the garment was converted for is no longer the one selected figure.
 QString selectionChanged(const QString& figure);
 
+// A server this call started did not answer within `seconds` of its start.
+QString serverDidNotAnswer(const QString& serverPath, int seconds);
+
 // What the host's progress shows while the module waits (plain text).
 QString startingServer();
+QString waitingForServer();
 QString converting(const QString& clothing, const QString& figure);
 
 } // namespace Messages

@@ -4,6 +4,7 @@
 #include "garbwright.h"
 
 #include "detachedprocess.h"
+#include "dzprogress.h"
 #include "garbwrightconstants.h"
 #include "messages.h"
 #include "protocol.h"
@@ -16,10 +17,16 @@
 #include <QFile>
 #include <QSettings>
 
+#include <algorithm>
+
 namespace {
+
+using Clock = std::chrono::steady_clock;
 
 // After launching the server, the caller waits this long before probing it.
 constexpr std::chrono::milliseconds serverStartWait{2000};
+// A server that does not answer then is probed this often.
+constexpr std::chrono::milliseconds launchProbeInterval{250};
 
 // Probes and the stop request are answered at once by a working server. Only their
 // arrival matters, so a reply that reaches the cap ends there instead of failing.
@@ -62,15 +69,48 @@ ServerStart startServer()
     trace(" - Starting server");
     // Exactly the path that was checked, with no arguments, in the host's working
     // directory; its result shows only in the caller's probe.
-    start.launchedAt = std::chrono::steady_clock::now();
+    start.launchedAt = Clock::now();
     startDetachedProgram(start.serverPath);
     start.result = ServerStart::Launched;
 
     trace(" - Waiting for server to start");
-    waitShowingProgress(Messages::startingServer(), serverStartWait);
+    if (!waitShowingProgress(Messages::startingServer(), serverStartWait)) {
+        trace(cancelledByUser);
+        start.result = ServerStart::Cancelled;
+        return start;
+    }
 
     trace("Done starting server");
     return start;
+}
+
+Awaited awaitLaunchedServer(const ServerStart& start)
+{
+    const Clock::time_point end = start.launchedAt + launchedServerBound;
+    DzProgress progress(Messages::waitingForServer(), 0, true, true);
+    try {
+        for (Clock::time_point now = Clock::now(); now < end; now = Clock::now()) {
+            const Clock::time_point nextProbe = now + launchProbeInterval;
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - now);
+            SocketClient probe(serverHost, Protocol::serverPort,
+                               std::max(std::min(Protocol::probeTimeout, left), std::chrono::milliseconds(1)),
+                               Protocol::maxReplyBytes, SocketClient::OverCap::EndReply);
+            probe.setQuiet(true);
+            stepWhileWaiting(probe, progress);
+            try {
+                probe.request(Protocol::probeRequest);
+                return Awaited::Answered;
+            } catch (const WaitCancelled&) {
+                throw;
+            } catch (...) {
+                // Not answering yet.
+            }
+            waitUnder(progress, std::min(nextProbe, end));
+        }
+    } catch (const WaitCancelled&) {
+        return Awaited::Cancelled;
+    }
+    return Awaited::NotAnswered;
 }
 
 void stopServer()

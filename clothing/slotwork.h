@@ -34,12 +34,20 @@ struct ServerStart {
         AlreadyRunning, // a server answered; nothing was started
         NotStarted,     // no install directory or no program; the user has been told
         Launched,       // the program was started and the start-up wait is over
+        Cancelled,      // the program was started and the user cancelled the start-up wait
     };
     Result result = NotStarted;
     QString serverPath;
     std::chrono::steady_clock::time_point launchedAt;
 };
 ServerStart startServer();
+
+// After a launch whose server did not answer at the end of the start-up wait (a first start
+// on a slow machine, or a virus scanner looking at a new program): probes it quietly, every
+// little while, until it answers or a bound after the launch has passed.
+enum class Awaited { Answered, NotAnswered, Cancelled };
+constexpr std::chrono::seconds launchedServerBound{30};
+Awaited awaitLaunchedServer(const ServerStart& start);
 
 // One call that may wait on the server is under way in the host at a time, across all
 // objects: a conversion or a server start that arrives while another waits is refused, so

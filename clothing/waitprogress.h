@@ -16,11 +16,24 @@ class SocketClient;
 // stuck, long enough that stepping costs next to nothing.
 constexpr std::chrono::milliseconds progressTick{25};
 
-// Sleeps for `duration` on the calling thread under a progress showing `info`, stepping it
-// every tick. The wait lasts `duration`, plus at most the handling of one step.
-void waitShowingProgress(const QString& info, std::chrono::milliseconds duration);
+// Raised out of a wait that the user cancelled.
+struct WaitCancelled {};
 
-// Has `client` step `progress` every tick while its request waits on the server.
+// The line a call logs when the user cancels its wait; it then loads nothing and shows no
+// error.
+constexpr char cancelledByUser[] = " - Cancelled by the user";
+
+// Sleeps for `duration` on the calling thread under a progress showing `info`, which the
+// user may cancel, stepping it every tick. The wait lasts `duration`, plus at most the
+// handling of one step. False when the user cancelled it; it then ends at once.
+bool waitShowingProgress(const QString& info, std::chrono::milliseconds duration);
+
+// Sleeps until `end` under `progress`, stepping it every tick. Raises WaitCancelled as soon
+// as the user cancels.
+void waitUnder(DzProgress& progress, std::chrono::steady_clock::time_point end);
+
+// Has `client` step `progress` every tick while its request waits on the server; when the
+// user cancels, the request is abandoned at once (its socket closed) with WaitCancelled.
 void stepWhileWaiting(SocketClient& client, DzProgress& progress);
 
 #endif
