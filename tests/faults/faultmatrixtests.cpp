@@ -10,12 +10,14 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QKeyEvent>
 #include <QTimer>
 #include <QWidget>
 #include <qpa/qwindowsysteminterface.h>
 
+#include <csignal>
 #include <functional>
 #include <thread>
 
@@ -79,6 +81,7 @@ protected:
     // Probes are bounded one by one; a conversion starts two of them.
     static constexpr qint64 twoProbesMs = 2 * Protocol::probeTimeout.count();
     static constexpr qint64 startWaitMs = 2000;
+    static constexpr qint64 launchBoundMs = 30000;
     static constexpr qint64 marginMs = 1500;
 
     QTemporaryDir m_installRoot;
@@ -262,39 +265,49 @@ TEST_F(FaultMatrix, InstallDirMissing_ServerNotFoundMessageNamesTheUpdater)
     EXPECT_EQ(outcome.loaded, 0);
 }
 
-TEST_F(FaultMatrix, ServerProgramThatCannotRun_StopsQuietlyAfterTheStartWait)
-{
-    const QString install = installServer(QStringLiteral("Not Runnable"), m_dressPath);
-    QFile::setPermissions(install + QStringLiteral("Garbwright Server.exe"),
-                          QFile::ReadOwner | QFile::WriteOwner);
-
-    const Outcome outcome = convertAndObserve();
-
-    EXPECT_GE(outcome.elapsedMs, startWaitMs);
-    EXPECT_LT(outcome.elapsedMs, startWaitMs + marginMs);
-    EXPECT_TRUE(outcome.dialogs.isEmpty());
-    EXPECT_TRUE(outcome.lines.contains(QStringLiteral("Done starting server")));
-    EXPECT_EQ(outcome.lines.last(), QStringLiteral(" - Server is not running"));
-    EXPECT_EQ(outcome.loaded, 0);
-}
-
-TEST_F(FaultMatrix, ServerProgramThatExitsAtOnce_StopsQuietlyAfterTheStartWait)
+// A server this call started is waited for a while after the start-up wait; one that never
+// answers is reported once, and nothing is loaded.
+TEST_F(FaultMatrix, ServerProgramThatNeverAnswers_OneDialogAfterItsBound)
 {
     QTemporaryDir scripts;
-    const QString quitter = scripts.path() + QStringLiteral("/quitter");
-    QFile file(quitter);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("#!/bin/sh\nexit 0\n");
-    file.close();
-    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    installServer(QStringLiteral("Quits"), quitter);
+    const auto writeScript = [&](const QString& name, const QByteArray& body) {
+        const QString path = scripts.path() + QLatin1Char('/') + name;
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("#!/bin/sh\n" + body);
+        file.close();
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        return path;
+    };
+    const QString pidFile = scripts.path() + QStringLiteral("/pid");
+    const struct {
+        const char* name;
+        QString program;
+    } cases[] = {
+        {"exits at once", writeScript(QStringLiteral("quitter"), "exit 0\n")},
+        {"runs but never listens", writeScript(QStringLiteral("mute"), "echo $$ > '" + pidFile.toUtf8() + "'\nexec sleep 60\n")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        clearLog();
+        app().clearDialogRecords();
+        const QString install = installServer(QString::fromLatin1(c.name), c.program);
 
-    const Outcome outcome = convertAndObserve();
+        const Outcome outcome = convertAndObserve();
 
-    EXPECT_LT(outcome.elapsedMs, startWaitMs + marginMs);
-    EXPECT_TRUE(outcome.dialogs.isEmpty());
-    EXPECT_EQ(outcome.lines.last(), QStringLiteral(" - Server is not running"));
-    EXPECT_EQ(outcome.loaded, 0);
+        EXPECT_GE(outcome.elapsedMs, launchBoundMs);
+        EXPECT_LT(outcome.elapsedMs, launchBoundMs + marginMs);
+        ASSERT_EQ(outcome.dialogs.size(), 1) << outcome.dialogs.join(QLatin1Char('\n')).toStdString();
+        EXPECT_TRUE(outcome.dialogs.first().contains(QStringLiteral("did not answer within 30 s")));
+        EXPECT_TRUE(outcome.dialogs.first().contains(install + QStringLiteral("Garbwright Server.exe")));
+        EXPECT_TRUE(outcome.lines.contains(QStringLiteral("Done starting server")));
+        // The quiet probes write no client lines: the two probes of the start are all.
+        EXPECT_EQ(outcome.lines.count(QStringLiteral("Setting up the socket")), 2);
+        EXPECT_EQ(outcome.loaded, 0);
+    }
+    QFile pid(pidFile);
+    if (pid.open(QIODevice::ReadOnly))
+        ::kill(pid.readAll().trimmed().toInt(), SIGTERM);
 }
 
 TEST_F(FaultMatrix, RealServerInANonAsciiFolderWithSpaces_StartsConvertsAndStops)
@@ -326,6 +339,12 @@ TEST_F(FaultMatrix, HostEventsDuringWaits_TheWaitingCallHolds)
     const QString objectGone = QStringLiteral(" - The Pliant Clothing object was deleted while waiting; stopping");
     std::unique_ptr<BMPliantClothing> other;
     BMPliantClothing* caller = nullptr; // whose call waits; owned by the case
+    QElapsedTimer clock;
+    qint64 cancelledAt = -1;
+    const auto cancel = [&] {
+        cancelledAt = clock.elapsed();
+        EXPECT_TRUE(DzProgress::cancelShown());
+    };
     const struct {
         const char* name;
         bool startsServer; // the wait is the server's start-up wait, else a slow conversion
@@ -349,6 +368,9 @@ TEST_F(FaultMatrix, HostEventsDuringWaits_TheWaitingCallHolds)
          },
          selectionChanged, 0, QString()},
         {"figure deleted in a slow conversion", false, [&] { delete m_body; }, selectionChanged, 0, QString()},
+        // The user's Cancel, as the progress dialog's button gives it.
+        {"cancelled in the start-up wait", true, cancel, QString(), 0, QString::fromLatin1(cancelledByUser)},
+        {"cancelled in a slow conversion", false, cancel, QString(), 0, QString::fromLatin1(cancelledByUser)},
     };
     const QString install = installServer(QStringLiteral("Real"), QStringLiteral(GARBWRIGHT_SERVER_PATH));
     QProcess copy;
@@ -370,8 +392,16 @@ TEST_F(FaultMatrix, HostEventsDuringWaits_TheWaitingCallHolds)
         clearLog();
         app().clearDialogRecords();
         QTimer::singleShot(c.startsServer ? 500 : 300, c.during);
+        clock.start();
+        cancelledAt = -1;
 
         object->processPliantClothing(QStringLiteral("Brackenmoor"), QStringLiteral("Summer Dress"), m_scriptPath);
+
+        if (cancelledAt >= 0) {
+            RecordProperty(std::string(c.name) + ": return after the cancel (ms)",
+                           static_cast<int>(clock.elapsed() - cancelledAt));
+            EXPECT_LT(clock.elapsed() - cancelledAt, 200);
+        }
 
         const QStringList dialogs = dialogTexts();
         if (c.dialog.isEmpty()) {
@@ -403,19 +433,76 @@ TEST_F(FaultMatrix, HostEventsDuringWaits_TheWaitingCallHolds)
     }
 }
 
+// In a batch run of the host, Ctrl+C is the user's Cancel: the conversion ends, nothing is
+// loaded, and the script runs on to its end.
+TEST_F(FaultMatrix, CtrlCInABatchRun_CancelsTheConversionAndTheScriptRunsOn)
+{
+    serveProbesThen([](PeerConnection& connection) {
+        if (!connection.released(20000ms) && connection.send(dressReply))
+            connection.finishReply();
+    });
+    const QString script = m_content.path() + QStringLiteral("/Scripts/Pliant/convert.dsa");
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(script).path()));
+    QFile file(script);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QStringLiteral("new BMPliantClothing().processPliantClothing('Brackenmoor', 'Summer Dress', '%1');\n"
+                              "print('script ran on');\n")
+                   .arg(script)
+                   .toUtf8());
+    file.close();
+
+    QProcess host;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    host.setProcessEnvironment(environment);
+    host.setStandardInputFile(QProcess::nullDevice());
+    host.start(QStringLiteral(DZHOST_PROGRAM),
+               {QStringLiteral("--plugin"), QStringLiteral(GARBWRIGHT_MODULE_PATH), QStringLiteral("--content"),
+                m_content.path(), QStringLiteral("--scene"), QStringLiteral(GARBWRIGHT_DEMO_SCENE), script});
+    ASSERT_TRUE(host.waitForStarted(10000));
+    const QString converting = QStringLiteral("[progress] Converting Summer Dress for Base Female");
+    QString errors;
+    QElapsedTimer clock;
+    clock.start();
+    while (!errors.contains(converting) && clock.elapsed() < 15000 && host.state() == QProcess::Running) {
+        host.waitForReadyRead(100);
+        errors += QString::fromLocal8Bit(host.readAllStandardError());
+    }
+    ASSERT_TRUE(errors.contains(converting)) << errors.toStdString();
+
+    ::kill(static_cast<pid_t>(host.processId()), SIGINT);
+    const qint64 interruptedAt = clock.elapsed();
+    ASSERT_TRUE(host.waitForFinished(10000));
+    RecordProperty("host ended after Ctrl+C (ms)", static_cast<int>(clock.elapsed() - interruptedAt));
+    errors += QString::fromLocal8Bit(host.readAllStandardError());
+    const QString out = QString::fromLocal8Bit(host.readAllStandardOutput());
+
+    EXPECT_EQ(host.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(host.exitCode(), 0) << errors.toStdString();
+    EXPECT_TRUE(errors.contains(converting + QStringLiteral(": cancelled"))) << errors.toStdString();
+    EXPECT_FALSE(errors.contains(QStringLiteral("[dialog]"))) << errors.toStdString();
+    EXPECT_TRUE(out.contains(QString::fromLatin1(cancelledByUser))) << out.toStdString();
+    EXPECT_FALSE(out.contains(QStringLiteral(" - Loading clothing")));
+    EXPECT_TRUE(out.contains(QStringLiteral("script ran on"))) << out.toStdString();
+}
+
 // While the module waits on the server, the host keeps handling its events and shows the
 // wait's progress; what the module logs does not depend on how long the server takes.
 TEST_F(FaultMatrix, LongWaits_HostStaysResponsiveAndShowsProgress)
 {
     const QString converting = QStringLiteral("[progress] Converting Summer Dress for Base Female: ");
     const QString starting = QStringLiteral("[progress] Starting the conversion server: ");
+    const QString awaiting = QStringLiteral("[progress] Waiting for the conversion server to answer: ");
+    QTemporaryDir scripts;
     const struct {
         const char* name;
         std::function<void()> arrange;
-        QString progress; // how every progress line begins
+        QStringList progress; // how the progress lines begin, in this order
         int minProgressLines;
     } cases[] = {
-        {"immediate peer", [this] { serve(dressReply); }, converting, 1},
+        {"immediate peer", [this] { serve(dressReply); }, {converting}, 1},
         {"peer answering after 5 s",
          [this] {
              serveProbesThen([](PeerConnection& connection) {
@@ -423,13 +510,19 @@ TEST_F(FaultMatrix, LongWaits_HostStaysResponsiveAndShowsProgress)
                      connection.finishReply();
              });
          },
-         converting, 4},
-        {"server program that cannot run",
-         [this] {
-             const QString install = installServer(QStringLiteral("Not Runnable"), m_dressPath);
-             QFile::setPermissions(install + QStringLiteral("Garbwright Server.exe"), QFile::ReadOwner);
+         {converting}, 4},
+        // A first start on a slow machine, or a virus scanner holding a new program up.
+        {"server listening only 5 s after its start",
+         [&] {
+             const QString program = scripts.path() + QStringLiteral("/slow");
+             QFile file(program);
+             ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+             file.write("#!/bin/sh\nsleep 5\nexec '" GARBWRIGHT_SERVER_PATH "'\n");
+             file.close();
+             file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+             installServer(QStringLiteral("Slow"), program);
          },
-         starting, 2},
+         {starting, awaiting, converting}, 5},
     };
 
     std::vector<Outcome> outcomes;
@@ -500,21 +593,34 @@ TEST_F(FaultMatrix, LongWaits_HostStaysResponsiveAndShowsProgress)
         EXPECT_LE(longestHeld, 100) << "ended after " << heldEnd.toStdString();
         EXPECT_TRUE(outcomes.back().dialogs.isEmpty());
         ASSERT_GE(progress.size(), c.minProgressLines) << progress.join(QLatin1Char('\n')).toStdString();
+        // Each wait's lines follow the last, and count up its own seconds.
+        int wait = 0;
         int previousSeconds = -1;
         for (const QString& line : progress) {
-            EXPECT_TRUE(line.startsWith(c.progress)) << line.toStdString();
+            if (!line.startsWith(c.progress.value(wait)) && line.startsWith(c.progress.value(wait + 1))) {
+                ++wait;
+                previousSeconds = -1;
+            }
+            EXPECT_TRUE(line.startsWith(c.progress.value(wait))) << progress.join(QLatin1Char('\n')).toStdString();
             const int seconds = line.section(QLatin1Char(' '), -2, -2).toInt();
             EXPECT_GT(seconds, previousSeconds) << progress.join(QLatin1Char('\n')).toStdString();
             previousSeconds = seconds;
         }
-        if (c.progress == starting) {
+        EXPECT_EQ(wait, c.progress.size() - 1) << progress.join(QLatin1Char('\n')).toStdString();
+        EXPECT_EQ(outcomes.back().loaded, 1);
+        if (c.progress.first() == starting) {
             const qint64 waited = loggedAt.value(QStringLiteral("Done starting server"))
                 - loggedAt.value(QStringLiteral(" - Waiting for server to start"));
             RecordProperty("start-up wait (ms)", static_cast<int>(waited));
             EXPECT_GE(waited, 2000);
             EXPECT_LE(waited, 2000 + progressTick.count());
-        } else {
-            EXPECT_EQ(outcomes.back().loaded, 1);
+            const QStringList& lines = outcomes.back().lines;
+            EXPECT_TRUE(inOrder(lines, {QStringLiteral(" - Server is not running"),
+                                        QStringLiteral(" - Server is running"),
+                                        QStringLiteral(" - Getting figure geom path")}));
+            EXPECT_EQ(lines.filter(QStringLiteral(" - The conversion server answered ")).size(), 1);
+            m_clothing->stopServer();
+            EXPECT_TRUE(portFreed(5000)) << "the server did not end";
         }
     }
     EXPECT_EQ(outcomes.at(0).lines, outcomes.at(1).lines);
