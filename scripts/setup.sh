@@ -12,10 +12,8 @@
 set -euo pipefail
 
 build=(build-essential cmake ninja-build pkg-config)
-demo=("${build[@]}" qtbase5-dev qtscript5-dev libboost-system-dev
-      # The build's configure step looks for GoogleTest, which the tests use.
-      libgtest-dev libgmock-dev)
-test=("${demo[@]}" libboost-thread-dev valgrind clang libclang-rt-14-dev
+demo=("${build[@]}" qtbase5-dev qtscript5-dev libboost-system-dev)
+test=("${demo[@]}" libgtest-dev libgmock-dev libboost-thread-dev valgrind clang libclang-rt-14-dev
       # QWindowSystemInterface: a test queues user input as the window system does.
       qtbase5-private-dev)
 windows=("${build[@]}" libboost-system-dev
