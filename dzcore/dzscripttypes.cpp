@@ -5,6 +5,7 @@
 #include "dzcontentmgr.h"
 #include "dzscene.h"
 #include "dzskeleton.h"
+#include "dztimer.h"
 
 #include <QScriptEngine>
 
@@ -28,6 +29,20 @@ void registerHostType(QScriptEngine* engine)
     qScriptRegisterMetaType<T*>(engine, &hostObjectToScript<T>, &hostObjectFromScript<T>);
 }
 
+// `new DzTimer()`: the timer lives until the host ends (a script that drops its last
+// reference must not lose a timer it started), and never longer.
+QScriptValue constructTimer(QScriptContext* context, QScriptEngine* engine)
+{
+    if (!context->isCalledAsConstructor())
+        return context->throwError(QScriptContext::SyntaxError, QStringLiteral("DzTimer: use new DzTimer()"));
+    auto* timer = new DzTimer;
+    if (dzApp)
+        dzApp->keepUntilExit(timer);
+    else
+        timer->setParent(engine);
+    return engine->newQObject(timer, QScriptEngine::QtOwnership);
+}
+
 } // namespace
 
 void dzRegisterScriptTypes(QScriptEngine* engine)
@@ -41,4 +56,8 @@ void dzRegisterScriptTypes(QScriptEngine* engine)
     registerHostType<DzContentMgr>(engine);
     registerHostType<DzScene>(engine);
     registerHostType<DzApp>(engine);
+    registerHostType<DzTimer>(engine);
+    engine->globalObject().setProperty(
+        QStringLiteral("DzTimer"),
+        engine->newQMetaObject(&DzTimer::staticMetaObject, engine->newFunction(&constructTimer)));
 }

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QScriptEngine>
 #include <QScriptValueIterator>
+#include <QTimer>
 
 namespace {
 
@@ -20,6 +21,36 @@ QScriptValue print(QScriptContext* context, QScriptEngine* engine)
         parts.append(context->argument(i).toString());
     if (dzApp)
         dzApp->log(parts.join(QLatin1Char(' ')));
+    return engine->undefinedValue();
+}
+
+// An error in script code that runs from a timer or a signal, outside the script's own
+// evaluation, goes to the host log; it does not become the running script's error.
+void logScriptError(const QScriptValue& error)
+{
+    if (dzApp)
+        dzApp->log(QStringLiteral("Script error in a timer or signal handler: ") + error.toString());
+}
+
+// setTimeout(function, msec): calls the function once, msec from now, the next time the
+// host handles its events (which it also does in the middle of long work).
+QScriptValue setTimeout(QScriptContext* context, QScriptEngine* engine)
+{
+    QScriptValue function = context->argument(0);
+    if (!function.isFunction())
+        return context->throwError(QScriptContext::TypeError,
+                                   QStringLiteral("setTimeout: the first argument must be a function"));
+    auto* timer = new QTimer(engine);
+    timer->setSingleShot(true);
+    QObject::connect(timer, &QTimer::timeout, engine, [engine, function, timer]() mutable {
+        timer->deleteLater();
+        const QScriptValue result = function.call();
+        if (result.isError()) {
+            logScriptError(result);
+            engine->clearExceptions();
+        }
+    });
+    timer->start(qMax(0, context->argument(1).toInt32()));
     return engine->undefinedValue();
 }
 
@@ -46,6 +77,8 @@ void ScriptHost::prepareEngine(QScriptEngine* engine, const QString& scriptFileN
     global.setProperty(QStringLiteral("App"), engine->newQObject(dzApp));
     global.setProperty(QStringLiteral("Scene"), engine->newQObject(dzScene));
     global.setProperty(QStringLiteral("print"), engine->newFunction(&print));
+    global.setProperty(QStringLiteral("setTimeout"), engine->newFunction(&setTimeout, 2));
+    QObject::connect(engine, &QScriptEngine::signalHandlerException, engine, &logScriptError);
     global.setProperty(QStringLiteral("getScriptFileName"),
                        makeConstantFunction(engine, QScriptValue(scriptFileName)));
     QScriptValue argumentArray = engine->newArray(static_cast<uint>(arguments.size()));
