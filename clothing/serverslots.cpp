@@ -30,9 +30,9 @@ constexpr std::chrono::milliseconds launchProbeInterval{250};
 
 // Probes and the stop request are answered at once by a working server. Only their
 // arrival matters, so a reply that reaches the cap ends there instead of failing.
-SocketClient quickClient()
+SocketClient quickClient(std::chrono::milliseconds bound = Protocol::probeTimeout)
 {
-    return SocketClient(serverHost, Protocol::serverPort, Protocol::probeTimeout, Protocol::maxReplyBytes,
+    return SocketClient(serverHost, Protocol::serverPort, bound, Protocol::maxReplyBytes,
                         SocketClient::OverCap::EndReply);
 }
 
@@ -92,9 +92,7 @@ Awaited awaitLaunchedServer(const ServerStart& start)
         for (Clock::time_point now = Clock::now(); now < end; now = Clock::now()) {
             const Clock::time_point nextProbe = now + launchProbeInterval;
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - now);
-            SocketClient probe(serverHost, Protocol::serverPort,
-                               std::max(std::min(Protocol::probeTimeout, left), std::chrono::milliseconds(1)),
-                               Protocol::maxReplyBytes, SocketClient::OverCap::EndReply);
+            SocketClient probe = quickClient(std::clamp(left, std::chrono::milliseconds(1), Protocol::probeTimeout));
             probe.setQuiet(true);
             stepWhileWaiting(probe, progress);
             try {
