@@ -8,12 +8,24 @@
 #include <gtest/gtest.h>
 
 #include <QObject>
+#include <QProcessEnvironment>
 #include <QString>
 
 #include <memory>
 #include <tuple>
 #include <type_traits>
 #include <vector>
+
+// The environment for running the host program as a process without a display, as a batch
+// run: dialogs answered at once, progress on standard error.
+inline QProcessEnvironment headlessEnvironment()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    return environment;
+}
 
 // A fresh application and scene, installed as the globals that host code reaches them
 // through, for the length of one test.

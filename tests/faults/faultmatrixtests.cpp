@@ -484,11 +484,7 @@ TEST_F(FaultMatrix, BatchRunOfAHostScript_InterruptsAndTimersDuringTheConversion
         file.close();
 
         QProcess host;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.remove(QStringLiteral("DISPLAY"));
-        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        host.setProcessEnvironment(environment);
+        host.setProcessEnvironment(headlessEnvironment());
         host.setStandardInputFile(QProcess::nullDevice());
         host.start(QStringLiteral(DZHOST_PROGRAM),
                    {QStringLiteral("--plugin"), QStringLiteral(GARBWRIGHT_MODULE_PATH), QStringLiteral("--content"),

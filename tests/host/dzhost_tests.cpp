@@ -1,13 +1,14 @@
 // Runs the built host program as a user or a batch job would, with the real plug-in module
 // and the tests' own modules.
 
+#include "hostfixture.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QProcessEnvironment>
 #include <QTemporaryDir>
 
 #include <sys/stat.h>
@@ -76,11 +77,7 @@ protected:
     HostRun run(const QStringList& arguments) const
     {
         QProcess process;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.remove(QStringLiteral("DISPLAY"));
-        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        process.setProcessEnvironment(environment);
+        process.setProcessEnvironment(headlessEnvironment());
         process.setWorkingDirectory(m_temp.path());
         process.setProgram(QStringLiteral(DZHOST_PROGRAM));
         process.setArguments(arguments);
