@@ -58,11 +58,6 @@ bool isSoleSelection(const DzSkeleton* figure)
     return selected.size() == 1 && selected.first() == figure;
 }
 
-void traceObjectGone()
-{
-    trace(" - The Pliant Clothing object was deleted while waiting; stopping");
-}
-
 } // namespace
 
 void BMPliantClothing::processPliantClothing(QString vendor, QString clothing, QString scriptPath)
@@ -76,13 +71,17 @@ void BMPliantClothing::processPliantClothing(QString vendor, QString clothing, Q
         const SlotWork::WaitingCall call;
         // The host may delete this object while the call waits; it is not touched then.
         const QPointer<BMPliantClothing> self(this);
+        const auto gone = [&self] {
+            if (self)
+                return false;
+            trace(" - The Pliant Clothing object was deleted while waiting; stopping");
+            return true;
+        };
 
         trace(" - Checking if server is running");
         const SlotWork::ServerStart start = SlotWork::startServer();
-        if (!self) {
-            traceObjectGone();
+        if (gone())
             return;
-        }
         if (start.result == SlotWork::ServerStart::Cancelled)
             return;
         if (!SlotWork::isServerRunning()) {
@@ -91,10 +90,8 @@ void BMPliantClothing::processPliantClothing(QString vendor, QString clothing, Q
             if (start.result != SlotWork::ServerStart::Launched)
                 return;
             const SlotWork::Awaited awaited = SlotWork::awaitLaunchedServer(start);
-            if (!self) {
-                traceObjectGone();
+            if (gone())
                 return;
-            }
             if (awaited == SlotWork::Awaited::Cancelled) {
                 trace(cancelledByUser);
                 return;
@@ -165,10 +162,8 @@ void BMPliantClothing::processPliantClothing(QString vendor, QString clothing, Q
             SlotWork::displayError(Messages::processingFailed(), false);
             return;
         }
-        if (!self) {
-            traceObjectGone();
+        if (gone())
             return;
-        }
 
         if (isErrorReply(relativePath))
             return;

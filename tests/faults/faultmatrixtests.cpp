@@ -78,6 +78,18 @@ protected:
         return install;
     }
 
+    // An install directory whose server program is the shell script `body`.
+    QString installScript(const QString& folderName, const QByteArray& body)
+    {
+        const QString program = m_installRoot.path() + QLatin1Char('/') + folderName + QStringLiteral(".sh");
+        QFile file(program);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("#!/bin/sh\n" + body);
+        file.close();
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        return installServer(folderName, program);
+    }
+
     // Probes are bounded one by one; a conversion starts two of them.
     static constexpr qint64 twoProbesMs = 2 * Protocol::probeTimeout.count();
     static constexpr qint64 startWaitMs = 2000;
@@ -269,29 +281,19 @@ TEST_F(FaultMatrix, InstallDirMissing_ServerNotFoundMessageNamesTheUpdater)
 // answers is reported once, and nothing is loaded.
 TEST_F(FaultMatrix, ServerProgramThatNeverAnswers_OneDialogAfterItsBound)
 {
-    QTemporaryDir scripts;
-    const auto writeScript = [&](const QString& name, const QByteArray& body) {
-        const QString path = scripts.path() + QLatin1Char('/') + name;
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("#!/bin/sh\n" + body);
-        file.close();
-        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        return path;
-    };
-    const QString pidFile = scripts.path() + QStringLiteral("/pid");
+    const QString pidFile = m_installRoot.path() + QStringLiteral("/pid");
     const struct {
         const char* name;
-        QString program;
+        QByteArray script;
     } cases[] = {
-        {"exits at once", writeScript(QStringLiteral("quitter"), "exit 0\n")},
-        {"runs but never listens", writeScript(QStringLiteral("mute"), "echo $$ > '" + pidFile.toUtf8() + "'\nexec sleep 60\n")},
+        {"exits at once", "exit 0\n"},
+        {"runs but never listens", "echo $$ > '" + pidFile.toUtf8() + "'\nexec sleep 60\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         clearLog();
         app().clearDialogRecords();
-        const QString install = installServer(QString::fromLatin1(c.name), c.program);
+        const QString install = installScript(QString::fromLatin1(c.name), c.script);
 
         const Outcome outcome = convertAndObserve();
 
@@ -529,7 +531,6 @@ TEST_F(FaultMatrix, LongWaits_HostStaysResponsiveAndShowsProgress)
     const QString converting = QStringLiteral("[progress] Converting Summer Dress for Base Female: ");
     const QString starting = QStringLiteral("[progress] Starting the conversion server: ");
     const QString awaiting = QStringLiteral("[progress] Waiting for the conversion server to answer: ");
-    QTemporaryDir scripts;
     const struct {
         const char* name;
         std::function<void()> arrange;
@@ -547,15 +548,7 @@ TEST_F(FaultMatrix, LongWaits_HostStaysResponsiveAndShowsProgress)
          {converting}, 4},
         // A first start on a slow machine, or a virus scanner holding a new program up.
         {"server listening only 5 s after its start",
-         [&] {
-             const QString program = scripts.path() + QStringLiteral("/slow");
-             QFile file(program);
-             ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-             file.write("#!/bin/sh\nsleep 5\nexec '" GARBWRIGHT_SERVER_PATH "'\n");
-             file.close();
-             file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-             installServer(QStringLiteral("Slow"), program);
-         },
+         [this] { installScript(QStringLiteral("Slow"), "sleep 5\nexec '" GARBWRIGHT_SERVER_PATH "'\n"); },
          {starting, awaiting, converting}, 5},
     };
 
