@@ -32,7 +32,8 @@ void DzAppLogger::log(std::string message, Orv::Logging::Level level)
     thread_local std::string text;
     text.assign(linePrefix);
     appendFormatted(text, message, level);
-    const QString line = QString::fromStdString(text);
+    // The host's log takes UTF-8, as the line was made.
+    const QString line = QString::fromUtf8(text.data(), static_cast<int>(text.size()));
     if (text.capacity() > keptBufferBytes)
         std::string().swap(text);
     app->log(line);

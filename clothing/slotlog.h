@@ -5,10 +5,19 @@
 #include "orvstrings.h"
 #include "wiretext.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <exception>
 #include <string>
+
+// Log text is UTF-8 from the slot to the host's log, whatever codec the host's Qt uses for
+// C strings (Qt 4's toStdString() is Latin-1 unless the host sets another).
+inline std::string logText(const QString& value)
+{
+    const QByteArray utf8 = value.toUtf8();
+    return std::string(utf8.constData(), static_cast<size_t>(utf8.size()));
+}
 
 // The slots trace every step at Debug level; values are appended to the literal text.
 inline void trace(const std::string& text)
@@ -18,7 +27,7 @@ inline void trace(const std::string& text)
 
 inline void trace(const char* literal, const QString& value)
 {
-    Orv::Logging::log(Orv::Logging::Debug, literal + value.toStdString());
+    Orv::Logging::log(Orv::Logging::Debug, literal + logText(value));
 }
 
 inline void trace(const char* literal, const std::string& value)
@@ -31,7 +40,7 @@ inline void trace(const char* literal, const std::string& value)
 // or megabytes into the host log. `wireBytes` is the reply's 8-bit text.
 inline void traceReceived(const char* literal, const QString& value)
 {
-    Orv::Logging::log(Orv::Logging::Debug, literal + Orv::loggableText(value.toStdString()));
+    Orv::Logging::log(Orv::Logging::Debug, literal + Orv::loggableText(logText(value)));
 }
 
 inline void traceReceived(const char* literal, const std::string& wireBytes)
