@@ -1,6 +1,7 @@
 #include "dzapp.h"
 
 #include "dzcontentmgr.h"
+#include "dzqtcompat.h"
 
 #include <QMutexLocker>
 

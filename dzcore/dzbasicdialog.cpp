@@ -29,9 +29,9 @@ DzBasicDialog::DzBasicDialog(QWidget* parent, const QString& name)
     main->addLayout(m_content, 1);
     main->addLayout(m_buttonRow);
 
-    connect(m_acceptButton, &QPushButton::clicked, this, &DzBasicDialog::accept);
-    connect(m_cancelButton, &QPushButton::clicked, this, &DzBasicDialog::reject);
-    connect(m_helpButton, &QPushButton::clicked, this, &DzBasicDialog::whatsThis);
+    connect(m_acceptButton, SIGNAL(clicked()), this, SLOT(accept()));
+    connect(m_cancelButton, SIGNAL(clicked()), this, SLOT(reject()));
+    connect(m_helpButton, SIGNAL(clicked()), this, SLOT(whatsThis()));
 }
 
 DzBasicDialog::~DzBasicDialog() = default;
@@ -115,12 +115,14 @@ DzDialogRecord DzBasicDialog::describe() const
             plain.append(document.toPlainText());
         }
     }
-    record.richText = rich.join(QLatin1Char('\n'));
-    record.text = plain.join(QLatin1Char(' ')).simplified();
+    record.richText = rich.join(QString(QLatin1Char('\n')));
+    record.text = plain.join(QString(QLatin1Char(' '))).simplified();
     record.acceptText = m_acceptButton->text();
-    record.acceptShown = m_acceptButton->isVisibleTo(this);
-    record.cancelShown = m_cancelButton->isVisibleTo(this);
-    record.helpShown = m_helpButton->isVisibleTo(this);
+    // Qt 4 takes the ancestor as a non-constant widget; it only reads it.
+    auto* self = const_cast<DzBasicDialog*>(this);
+    record.acceptShown = m_acceptButton->isVisibleTo(self);
+    record.cancelShown = m_cancelButton->isVisibleTo(self);
+    record.helpShown = m_helpButton->isVisibleTo(self);
     return record;
 }
 

@@ -7,13 +7,13 @@
 #include "dzskeleton.h"
 
 #include "orvstrings.h"
+#include "dzqtcompat.h"
 
 #include <QDir>
 #include <QFile>
 #include <QApplication>
 #include <QFileInfo>
 #include <QLabel>
-#include <QRegularExpression>
 
 namespace {
 
@@ -27,9 +27,10 @@ QString normalised(const QString& path)
 
 bool isAbsoluteAnywhere(const QString& path)
 {
-    static const QRegularExpression drive(QStringLiteral("^[A-Za-z]:"));
-    return path.startsWith(QLatin1Char('/')) || path.startsWith(QLatin1Char('\\'))
-        || drive.match(path).hasMatch();
+    const bool drive = path.size() >= 2 && path.at(1) == QLatin1Char(':')
+        && ((path.at(0) >= QLatin1Char('A') && path.at(0) <= QLatin1Char('Z'))
+            || (path.at(0) >= QLatin1Char('a') && path.at(0) <= QLatin1Char('z')));
+    return path.startsWith(QLatin1Char('/')) || path.startsWith(QLatin1Char('\\')) || drive;
 }
 
 bool isInside(const QString& path, const QString& folder)
@@ -41,7 +42,9 @@ bool isInside(const QString& path, const QString& folder)
 // the host's messages, exactly as the module's log shows such values.
 QString loggable(const QString& text)
 {
-    return QString::fromStdString(Orv::loggableText(text.toStdString()));
+    const QByteArray utf8 = text.toUtf8();
+    const std::string shown = Orv::loggableText(std::string(utf8.constData(), static_cast<size_t>(utf8.size())));
+    return QString::fromUtf8(shown.data(), static_cast<int>(shown.size()));
 }
 
 void hostLog(const QString& text)

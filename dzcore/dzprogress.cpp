@@ -1,6 +1,7 @@
 #include "dzprogress.h"
 
 #include "dzapp.h"
+#include "dzqtcompat.h"
 
 #include <QApplication>
 #include <QBoxLayout>
@@ -60,7 +61,7 @@ public:
         layout->addWidget(m_bar);
         layout->addWidget(m_elapsed);
         layout->addLayout(buttons);
-        connect(m_button, &QPushButton::clicked, this, [this] { reject(); });
+        connect(m_button, SIGNAL(clicked()), this, SLOT(reject()));
     }
 
     const DzProgress* shown() const { return m_shown; }

@@ -1,6 +1,7 @@
 #include "dzscene.h"
 
 #include "dzskeleton.h"
+#include "dzqtcompat.h"
 
 DzScene* dzScene = nullptr;
 
@@ -20,8 +21,8 @@ void DzScene::addNode(DzNode* node)
     node->setParent(this);
     m_nodes.append(node);
     m_members.insert(node);
-    connect(node, &QObject::destroyed, this, &DzScene::forget);
-    connect(node, &DzNode::selectionStateChanged, this, &DzScene::nodeSelectionListChanged);
+    connect(node, SIGNAL(destroyed(QObject*)), this, SLOT(forget(QObject*)));
+    connect(node, SIGNAL(selectionStateChanged(DzNode*,bool)), this, SIGNAL(nodeSelectionListChanged()));
     // The node stays alive until every receiver of both signals has seen it, whatever they do.
     ++m_announcing;
     const QPointer<DzNode> announced(node);

@@ -42,8 +42,10 @@ signals:
     void skeletonAdded(DzSkeleton* skeleton);
     void nodeSelectionListChanged();
 
-private:
+private slots:
     void forget(QObject* node);
+
+private:
     void releaseRemovedNodes();
 
     QList<DzNode*> m_nodes;

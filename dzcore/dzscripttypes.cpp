@@ -6,8 +6,20 @@
 #include "dzscene.h"
 #include "dzskeleton.h"
 #include "dztimer.h"
+#include "dzqtcompat.h"
 
 #include <QScriptEngine>
+
+DZ_DECLARE_OBJECT_POINTER(DzBase)
+DZ_DECLARE_OBJECT_POINTER(DzNode)
+DZ_DECLARE_OBJECT_POINTER(DzSkeleton)
+DZ_DECLARE_OBJECT_POINTER(DzLight)
+DZ_DECLARE_OBJECT_POINTER(DzCamera)
+DZ_DECLARE_OBJECT_POINTER(DzContentFolder)
+DZ_DECLARE_OBJECT_POINTER(DzContentMgr)
+DZ_DECLARE_OBJECT_POINTER(DzScene)
+DZ_DECLARE_OBJECT_POINTER(DzApp)
+DZ_DECLARE_OBJECT_POINTER(DzTimer)
 
 namespace {
 

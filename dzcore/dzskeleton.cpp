@@ -14,15 +14,15 @@ void DzSkeleton::setFollowTarget(DzSkeleton* target)
     if (target == this || target == m_followTarget.data())
         return;
     if (const DzSkeleton* previous = m_followTarget.data())
-        disconnect(previous, &QObject::destroyed, this, &DzSkeleton::onFollowTargetDestroyed);
+        disconnect(previous, SIGNAL(destroyed()), this, SLOT(onFollowTargetDestroyed()));
     m_followTarget = target;
     if (target)
-        connect(target, &QObject::destroyed, this, &DzSkeleton::onFollowTargetDestroyed);
+        connect(target, SIGNAL(destroyed()), this, SLOT(onFollowTargetDestroyed()));
     emit followTargetChanged(target);
 }
 
 void DzSkeleton::onFollowTargetDestroyed()
 {
-    m_followTarget.clear();
+    m_followTarget = nullptr;
     emit followTargetChanged(nullptr);
 }

@@ -22,8 +22,10 @@ signals:
     // Emitted with the new target (null when detached or when the target was deleted).
     void followTargetChanged(DzSkeleton* target);
 
-private:
+private slots:
     void onFollowTargetDestroyed();
+
+private:
 
     QPointer<DzSkeleton> m_followTarget;
 };

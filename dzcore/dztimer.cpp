@@ -2,7 +2,7 @@
 
 DzTimer::DzTimer(QObject* parent) : QObject(parent)
 {
-    connect(&m_timer, &QTimer::timeout, this, &DzTimer::timeout);
+    connect(&m_timer, SIGNAL(timeout()), this, SIGNAL(timeout()));
 }
 
 DzTimer::~DzTimer() = default;

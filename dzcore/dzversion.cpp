@@ -1,4 +1,5 @@
 #include "dzversion.h"
+#include "dzqtcompat.h"
 
 QString DzVersion::toString() const
 {

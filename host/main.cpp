@@ -5,12 +5,12 @@
 #include "dzcontentmgr.h"
 #include "dzprogress.h"
 #include "dzscene.h"
+#include "hostqtcompat.h"
 #include "pluginloader.h"
 #include "scenefile.h"
 #include "scripthost.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -42,7 +42,7 @@ public:
         ::fcntl(s_pipe[0], F_SETFD, FD_CLOEXEC);
         ::fcntl(s_pipe[1], F_SETFD, FD_CLOEXEC);
         m_notifier = std::make_unique<QSocketNotifier>(s_pipe[0], QSocketNotifier::Read);
-        QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [] {
+        dzConnectCall(m_notifier.get(), SIGNAL(activated(int)), m_notifier.get(), [] {
             char byte;
             while (::read(s_pipe[0], &byte, 1) == 1) {
             }
@@ -127,11 +127,11 @@ struct HostGlobals {
 
 int main(int argc, char* argv[])
 {
-    // Without a display, widgets still work on the offscreen platform; dialogs are then
+    // Without a display, widgets still work on the headless platform; dialogs are then
     // answered without a user.
     const bool display = hasDisplay();
     if (!display && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", QByteArray("offscreen"));
+        qputenv("QT_QPA_PLATFORM", QByteArray(DZ_HEADLESS_PLATFORM));
     // Batch runs often have no session; give Qt the per-user runtime folder it would pick
     // itself, without its warning on every start.
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))

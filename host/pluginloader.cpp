@@ -1,6 +1,7 @@
 #include "pluginloader.h"
 
 #include "dzplugin.h"
+#include "hostqtcompat.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -2,13 +2,12 @@
 
 #include "dzscene.h"
 #include "dzskeleton.h"
+#include "hostqtcompat.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include <QVariant>
 
 #include <memory>
 #include <vector>
@@ -42,11 +41,16 @@ std::unique_ptr<DzNode> makeNode(const QString& kind, const QString& name)
     return nullptr;
 }
 
-bool readNodes(const QJsonDocument& document, std::vector<NodeDescription>* nodes, QString* error)
+bool isA(const QVariant& value, QVariant::Type type)
 {
-    if (!document.isObject() || !document.object().value(QLatin1String("nodes")).isArray())
+    return value.type() == type;
+}
+
+bool readNodes(const QVariant& document, std::vector<NodeDescription>* nodes, QString* error)
+{
+    if (!isA(document, QVariant::Map) || !isA(document.toMap().value(QStringLiteral("nodes")), QVariant::List))
         return fail(error, QStringLiteral("expected an object with a \"nodes\" array"));
-    const QJsonArray array = document.object().value(QLatin1String("nodes")).toArray();
+    const QVariantList array = document.toMap().value(QStringLiteral("nodes")).toList();
     if (array.size() > maxSceneNodes)
         return fail(error, QStringLiteral("%1 nodes, more than the %2 a scene may hold")
                                .arg(array.size())
@@ -54,26 +58,29 @@ bool readNodes(const QJsonDocument& document, std::vector<NodeDescription>* node
     QHash<QString, QString> kinds;
     for (int i = 0; i < array.size(); ++i) {
         const QString where = QStringLiteral("node %1").arg(i + 1);
-        if (!array.at(i).isObject())
+        if (!isA(array.at(i), QVariant::Map))
             return fail(error, where + QStringLiteral(": expected an object"));
-        const QJsonObject object = array.at(i).toObject();
+        const QVariantMap object = array.at(i).toMap();
         NodeDescription entry;
-        const QJsonValue name = object.value(QLatin1String("name"));
-        if (!name.isString() || name.toString().isEmpty())
+        const QVariant name = object.value(QStringLiteral("name"));
+        if (!isA(name, QVariant::String) || name.toString().isEmpty())
             return fail(error, where + QStringLiteral(": \"name\" must be a non-empty text"));
         entry.name = name.toString();
         if (kinds.contains(entry.name))
             return fail(error, where + QStringLiteral(": the name \"%1\" is used twice").arg(entry.name));
-        const QJsonValue kind = object.value(QLatin1String("kind"));
-        entry.kind = kind.isUndefined() ? QStringLiteral("prop") : kind.toString();
+        const QVariant kind = object.value(QStringLiteral("kind"));
+        if (!object.contains(QStringLiteral("kind")))
+            entry.kind = QStringLiteral("prop");
+        else if (isA(kind, QVariant::String))
+            entry.kind = kind.toString();
         if (!makeNode(entry.kind, QString()))
             return fail(error, where + QStringLiteral(": unknown kind (use figure, prop, light or camera)"));
-        const QJsonValue selected = object.value(QLatin1String("selected"));
-        if (!selected.isUndefined() && !selected.isBool())
+        const QVariant selected = object.value(QStringLiteral("selected"));
+        if (object.contains(QStringLiteral("selected")) && !isA(selected, QVariant::Bool))
             return fail(error, where + QStringLiteral(": \"selected\" must be true or false"));
-        entry.selected = selected.toBool(false);
-        const QJsonValue follows = object.value(QLatin1String("follows"));
-        if (!follows.isUndefined() && !follows.isString())
+        entry.selected = selected.toBool();
+        const QVariant follows = object.value(QStringLiteral("follows"));
+        if (object.contains(QStringLiteral("follows")) && !isA(follows, QVariant::String))
             return fail(error, where + QStringLiteral(": \"follows\" must be a figure's name"));
         entry.follows = follows.toString();
         if (!entry.follows.isEmpty() && entry.kind != QLatin1String("figure"))
@@ -95,11 +102,10 @@ bool readNodes(const QJsonDocument& document, std::vector<NodeDescription>* node
 
 bool loadSceneJson(const QByteArray& json, DzScene* scene, QString* error)
 {
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
-    if (document.isNull())
-        return fail(error, QStringLiteral("not valid JSON (%1 at offset %2)")
-                               .arg(parseError.errorString()).arg(parseError.offset));
+    QVariant document;
+    QString reason;
+    if (!parseJsonDocument(json, &document, &reason))
+        return fail(error, QStringLiteral("not valid JSON (%1)").arg(reason));
     std::vector<NodeDescription> descriptions;
     if (!readNodes(document, &descriptions, error))
         return false;

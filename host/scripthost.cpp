@@ -3,6 +3,7 @@
 #include "dzapp.h"
 #include "dzscene.h"
 #include "dzscripttypes.h"
+#include "hostqtcompat.h"
 #include "pluginloader.h"
 
 #include <QFile>
@@ -20,7 +21,7 @@ QScriptValue print(QScriptContext* context, QScriptEngine* engine)
     for (int i = 0; i < context->argumentCount(); ++i)
         parts.append(context->argument(i).toString());
     if (dzApp)
-        dzApp->log(parts.join(QLatin1Char(' ')));
+        dzApp->log(parts.join(QStringLiteral(" ")));
     return engine->undefinedValue();
 }
 
@@ -42,7 +43,7 @@ QScriptValue setTimeout(QScriptContext* context, QScriptEngine* engine)
                                    QStringLiteral("setTimeout: the first argument must be a function"));
     auto* timer = new QTimer(engine);
     timer->setSingleShot(true);
-    QObject::connect(timer, &QTimer::timeout, engine, [engine, function, timer]() mutable {
+    dzConnectCall(timer, SIGNAL(timeout()), engine, [engine, function, timer]() mutable {
         timer->deleteLater();
         const QScriptValue result = function.call();
         if (result.isError()) {
@@ -78,7 +79,8 @@ void ScriptHost::prepareEngine(QScriptEngine* engine, const QString& scriptFileN
     global.setProperty(QStringLiteral("Scene"), engine->newQObject(dzScene));
     global.setProperty(QStringLiteral("print"), engine->newFunction(&print));
     global.setProperty(QStringLiteral("setTimeout"), engine->newFunction(&setTimeout, 2));
-    QObject::connect(engine, &QScriptEngine::signalHandlerException, engine, &logScriptError);
+    dzConnectCall(engine, SIGNAL(signalHandlerException(QScriptValue)), engine,
+                  [engine] { logScriptError(engine->uncaughtException()); });
     global.setProperty(QStringLiteral("getScriptFileName"),
                        makeConstantFunction(engine, QScriptValue(scriptFileName)));
     QScriptValue argumentArray = engine->newArray(static_cast<uint>(arguments.size()));

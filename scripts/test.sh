@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the Windows build of the core and the server under
 # Wine, the demo under valgrind's memcheck, a short run of every fuzz target, then the test
-# suites, among them the Linux module against the Windows server. Tests that use the
+# suites, among them the Linux module against the Windows server, and last the module on the
+# host's Qt 4.8 where ../shared/qt-4.8.7-linux is at hand (scripts/test-qt4.sh). Tests that use the
 # server's fixed port take a CTest resource lock, so they never overlap even when run in
 # parallel.
 set -euo pipefail
@@ -19,5 +20,5 @@ export GARBWRIGHT_WINDOWS_SERVER="$windows/bin/Garbwright Server.exe" WINEPREFIX
 bash "$root/scripts/memcheck-demo.sh" "$build"
 # A short run of every fuzz target.
 bash "$root/scripts/fuzz.sh" 5
-cd "$build"
-ctest --output-on-failure -j2
+(cd "$build" && ctest --output-on-failure -j2)
+bash "$root/scripts/test-qt4.sh" "$build"

@@ -13,11 +13,12 @@
 #include <QTcpSocket>
 #include <QThread>
 #include <QStringList>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
+#include <thread>
 
 // A host of our own for each test: application, scene and a settings store in a temporary
 // folder, dialogs answered at once, and one BMPliantClothing built after the scene exists.
@@ -57,7 +58,7 @@ protected:
         QStringList result;
         for (const RecordingLogger::Entry& entry : m_log->entries()) {
             if (level.isEmpty() || QString::fromStdString(Orv::Logging::levelName(entry.level)) == level)
-                result.append(QString::fromStdString(entry.message));
+                result.append(QString::fromUtf8(entry.message.data(), static_cast<int>(entry.message.size())));
         }
         return result;
     }
@@ -93,7 +94,7 @@ inline bool portFreed(int timeoutMs)
         if (!probe.waitForConnected(200))
             return true;
         probe.abort();
-        QThread::msleep(50);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return false;
 }
@@ -109,7 +110,7 @@ inline ::testing::AssertionResult inOrder(const QStringList& lines, const QStrin
     if (next == expected.size())
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "missing in order: \"" << expected.at(next).toStdString()
-                                         << "\"\nlog:\n" << lines.join(QLatin1Char('\n')).toStdString();
+                                         << "\"\nlog:\n" << lines.join(QStringLiteral("\n")).toStdString();
 }
 
 #endif

@@ -24,8 +24,8 @@ TEST_F(ConformCheck, FollowTargetChanges_LoggedWithTheNewTargetOrItsRemoval)
 {
     DzSkeleton* body = addNode<DzSkeleton>(QStringLiteral("Base Female"), true);
     DzSkeleton* shirt = addNode<DzSkeleton>(QStringLiteral("Shirt"), false);
-    QObject::connect(shirt, &DzSkeleton::followTargetChanged, m_clothing.get(),
-                     [&](DzSkeleton*) { m_clothing->clothingConformTargetChanged(shirt); });
+    dzConnectCall(shirt, SIGNAL(followTargetChanged(DzSkeleton*)), m_clothing.get(),
+                  [&] { m_clothing->clothingConformTargetChanged(shirt); });
     clearLog();
 
     shirt->setFollowTarget(body);

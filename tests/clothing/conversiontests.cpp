@@ -13,7 +13,7 @@ TEST_F(Conversion, WellFormedReply_GarmentLoadedConformedAndEveryStepLogged)
 
     const QString request = QStringLiteral("Base Female#Brackenmoor#Summer Dress#") + m_scriptPath + QStringLiteral("#\n");
     EXPECT_EQ(conversionRequests(), std::vector<std::string>{request.toStdString()});
-    EXPECT_TRUE(dialogTexts().isEmpty()) << dialogTexts().join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(dialogTexts().isEmpty()) << dialogTexts().join(QStringLiteral("\n")).toStdString();
 
     const QStringList lines = messages();
     EXPECT_TRUE(inOrder(lines, QStringList{
@@ -93,7 +93,7 @@ TEST_F(Conversion, UnusableReplies_RefusedWithOneDialogAndNothingLoaded)
         convert();
 
         EXPECT_TRUE(messages().contains(QStringLiteral(" - Converted cr2 file: ") + c.logged))
-            << messages().join(QLatin1Char('\n')).toStdString();
+            << messages().join(QStringLiteral("\n")).toStdString();
         for (const QString& line : app().logLines())
             EXPECT_FALSE(line.contains(QLatin1String("\nLoaded")) || line.contains(QChar(0x1b))
                          || line.contains(QChar(0)) || line.contains(QChar(0x9b)));

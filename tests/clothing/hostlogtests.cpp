@@ -2,6 +2,7 @@
 
 #include <dzapp.h>
 #include <orvlogging.h>
+#include <testqtcompat.h>
 
 #include <gtest/gtest.h>
 

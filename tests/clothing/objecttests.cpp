@@ -36,7 +36,7 @@ TEST_F(ClothingObject, SkeletonAddedToTheScene_ReachesEachObjectOnce)
 // Runs `inspect` on the dialog while it is open, then presses the button with `buttonText`.
 void whileDialogOpen(const std::function<void(QWidget*)>& inspect, const QString& buttonText)
 {
-    QTimer::singleShot(0, [=] {
+    runLater(0, [=] {
         QWidget* dialog = QApplication::activeModalWidget();
         ASSERT_NE(dialog, nullptr);
         inspect(dialog);

@@ -258,7 +258,7 @@ TEST_F(ServerSlots, RealServer_StartedFromTheInstallDirProbedAndStopped)
 
     m_clothing->startServer();
 
-    EXPECT_TRUE(dialogTexts().isEmpty()) << dialogTexts().join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(dialogTexts().isEmpty()) << dialogTexts().join(QStringLiteral("\n")).toStdString();
     EXPECT_TRUE(inOrder(messagesAt(QStringLiteral("Debug")),
                         {QStringLiteral(" - TF Dir: ") + install,
                          QStringLiteral(" - Checking for server executable"),

@@ -4,6 +4,7 @@
 #include "dzapp.h"
 #include "dznode.h"
 #include "dzscene.h"
+#include "testqtcompat.h"
 
 #include <gtest/gtest.h>
 
@@ -12,9 +13,6 @@
 #include <QString>
 
 #include <memory>
-#include <tuple>
-#include <type_traits>
-#include <vector>
 
 // The environment for running the host program as a process without a display, as a batch
 // run: dialogs answered at once, progress on standard error.
@@ -23,7 +21,7 @@ inline QProcessEnvironment headlessEnvironment()
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove(QStringLiteral("DISPLAY"));
     environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral(DZ_HEADLESS_PLATFORM));
     return environment;
 }
 
@@ -65,30 +63,6 @@ protected:
 private:
     std::unique_ptr<DzApp> m_app;
     std::unique_ptr<DzScene> m_scene;
-};
-
-// Records each emission of one signal with its arguments, until it goes out of scope.
-template <class Sender, class... Args>
-class SignalLog {
-public:
-    using Call = std::tuple<std::decay_t<Args>...>;
-
-    SignalLog(Sender* sender, void (Sender::*signal)(Args...))
-        : m_connection(QObject::connect(sender, signal,
-                                        [this](Args... args) { m_calls.emplace_back(args...); }))
-    {
-    }
-    ~SignalLog() { QObject::disconnect(m_connection); }
-    SignalLog(const SignalLog&) = delete;
-    SignalLog& operator=(const SignalLog&) = delete;
-
-    int count() const { return static_cast<int>(m_calls.size()); }
-    const Call& at(int index) const { return m_calls.at(static_cast<size_t>(index)); }
-    const Call& last() const { return m_calls.back(); }
-
-private:
-    std::vector<Call> m_calls;
-    QMetaObject::Connection m_connection;
 };
 
 #endif

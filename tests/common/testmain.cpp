@@ -1,3 +1,5 @@
+#include "dzqtcompat.h"
+
 #include <QApplication>
 #include <QByteArray>
 
@@ -5,10 +7,10 @@
 
 int main(int argc, char** argv)
 {
-    // Dialogs and labels are real widgets; the offscreen platform lets them exist
+    // Dialogs and labels are real widgets; the headless platform lets them exist
     // without a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", QByteArray("offscreen"));
+        qputenv("QT_QPA_PLATFORM", QByteArray(DZ_HEADLESS_PLATFORM));
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

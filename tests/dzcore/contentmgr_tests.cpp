@@ -3,6 +3,7 @@
 #include "dzskeleton.h"
 
 #include "hostfixture.h"
+#include "signallog.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,7 @@
 #include "dzskeleton.h"
 
 #include "hostfixture.h"
+#include "signallog.h"
 
 
 namespace {

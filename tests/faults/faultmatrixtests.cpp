@@ -6,6 +6,7 @@
 #include "conversionfixture.h"
 
 #include "dzprogress.h"
+#include "queuedinput.h"
 #include "waitprogress.h"
 
 #include <QElapsedTimer>
@@ -15,7 +16,6 @@
 #include <QKeyEvent>
 #include <QTimer>
 #include <QWidget>
-#include <qpa/qwindowsysteminterface.h>
 
 #include <csignal>
 #include <functional>
@@ -156,7 +156,7 @@ TEST_F(FaultMatrix, PeerAcceptsAndNeverAnswers_BothProbesGiveUpInTime)
 
     EXPECT_LT(outcome.elapsedMs, twoProbesMs + marginMs);
     EXPECT_GE(outcome.elapsedMs, twoProbesMs - 100);
-    ASSERT_EQ(outcome.dialogs.size(), 1) << outcome.lines.join(QLatin1Char('\n')).toStdString();
+    ASSERT_EQ(outcome.dialogs.size(), 1) << outcome.lines.join(QStringLiteral("\n")).toStdString();
     EXPECT_TRUE(outcome.dialogs.first().contains(installDirMissing));
     EXPECT_EQ(outcome.loaded, 0);
     EXPECT_FALSE(outcome.figureRemembered);
@@ -299,7 +299,7 @@ TEST_F(FaultMatrix, ServerProgramThatNeverAnswers_OneDialogAfterItsBound)
 
         EXPECT_GE(outcome.elapsedMs, launchBoundMs);
         EXPECT_LT(outcome.elapsedMs, launchBoundMs + marginMs);
-        ASSERT_EQ(outcome.dialogs.size(), 1) << outcome.dialogs.join(QLatin1Char('\n')).toStdString();
+        ASSERT_EQ(outcome.dialogs.size(), 1) << outcome.dialogs.join(QStringLiteral("\n")).toStdString();
         EXPECT_TRUE(outcome.dialogs.first().contains(QStringLiteral("did not answer within 30 s")));
         EXPECT_TRUE(outcome.dialogs.first().contains(install + QStringLiteral("Garbwright Server.exe")));
         EXPECT_TRUE(outcome.lines.contains(QStringLiteral("Done starting server")));
@@ -325,7 +325,7 @@ TEST_F(FaultMatrix, RealServerInANonAsciiFolderWithSpaces_StartsConvertsAndStops
     m_clothing->stopServer();
 
     EXPECT_LT(outcome.elapsedMs, startWaitMs + marginMs);
-    EXPECT_TRUE(outcome.dialogs.isEmpty()) << outcome.dialogs.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(outcome.dialogs.isEmpty()) << outcome.dialogs.join(QStringLiteral("\n")).toStdString();
     EXPECT_EQ(outcome.loaded, 1);
     EXPECT_TRUE(outcome.lines.contains(QStringLiteral(" - TF Dir: ") + install));
     EXPECT_TRUE(portFreed(5000)) << "the server did not end";
@@ -393,7 +393,7 @@ TEST_F(FaultMatrix, HostEventsDuringWaits_TheWaitingCallHolds)
         caller = object;
         clearLog();
         app().clearDialogRecords();
-        QTimer::singleShot(c.startsServer ? 500 : 300, c.during);
+        runLater(c.startsServer ? 500 : 300, c.during);
         clock.start();
         cancelledAt = -1;
 
@@ -407,14 +407,14 @@ TEST_F(FaultMatrix, HostEventsDuringWaits_TheWaitingCallHolds)
 
         const QStringList dialogs = dialogTexts();
         if (c.dialog.isEmpty()) {
-            EXPECT_TRUE(dialogs.isEmpty()) << dialogs.join(QLatin1Char('\n')).toStdString();
+            EXPECT_TRUE(dialogs.isEmpty()) << dialogs.join(QStringLiteral("\n")).toStdString();
         } else {
-            ASSERT_EQ(dialogs.size(), 1) << dialogs.join(QLatin1Char('\n')).toStdString();
+            ASSERT_EQ(dialogs.size(), 1) << dialogs.join(QStringLiteral("\n")).toStdString();
             EXPECT_TRUE(dialogs.first().contains(c.dialog)) << dialogs.first().toStdString();
         }
         EXPECT_EQ(scene().findNode(QStringLiteral("Summer Dress")) ? 1 : 0, c.loaded);
         if (!c.logged.isEmpty()) {
-            EXPECT_TRUE(messages().contains(c.logged)) << messages().join(QLatin1Char('\n')).toStdString();
+            EXPECT_TRUE(messages().contains(c.logged)) << messages().join(QStringLiteral("\n")).toStdString();
         }
         EXPECT_EQ(messages().count(QStringLiteral(" - Starting server")), c.startsServer ? 1 : 0);
         if (watched) {
@@ -487,7 +487,7 @@ TEST_F(FaultMatrix, BatchRunOfAHostScript_InterruptsAndTimersDuringTheConversion
 
         QProcess host;
         host.setProcessEnvironment(headlessEnvironment());
-        host.setStandardInputFile(QProcess::nullDevice());
+        host.setStandardInputFile(nullDevice());
         host.start(QStringLiteral(DZHOST_PROGRAM),
                    {QStringLiteral("--plugin"), QStringLiteral(GARBWRIGHT_MODULE_PATH), QStringLiteral("--content"),
                     m_content.path(), QStringLiteral("--scene"), QStringLiteral(GARBWRIGHT_DEMO_SCENE), script});
@@ -501,7 +501,7 @@ TEST_F(FaultMatrix, BatchRunOfAHostScript_InterruptsAndTimersDuringTheConversion
                 errors += QString::fromLocal8Bit(host.readAllStandardError());
             }
             ASSERT_TRUE(errors.contains(converting)) << errors.toStdString();
-            ::kill(static_cast<pid_t>(host.processId()), SIGINT);
+            ::kill(static_cast<pid_t>(processId(host)), SIGINT);
         }
         ASSERT_TRUE(host.waitForFinished(15000));
         errors += QString::fromLocal8Bit(host.readAllStandardError());
@@ -592,7 +592,7 @@ TEST_F(FaultMatrix, LongWaits_HostStaysResponsiveAndShowsProgress)
         };
         QTimer events;
         events.setInterval(5);
-        QObject::connect(&events, &QTimer::timeout, measure);
+        dzConnectCall(&events, SIGNAL(timeout()), &events, measure);
         events.start();
         // A key press the user makes while the module waits, queued as the window system
         // queues it (asynchronous delivery; a posted QKeyEvent would not be user input to the
@@ -603,13 +603,12 @@ TEST_F(FaultMatrix, LongWaits_HostStaysResponsiveAndShowsProgress)
         widget.show();
         widget.activateWindow();
         widget.setFocus();
-        ASSERT_TRUE(widget.windowHandle());
-        QWindowSystemInterface::handleKeyEvent<QWindowSystemInterface::AsynchronousDelivery>(
-            widget.windowHandle(), QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+        const bool queued = queueKeyPress(&widget, Qt::Key_A, QStringLiteral("a"));
+        ASSERT_EQ(queued, canQueueInput);
         outcomes.push_back(convertAndObserve());
         EXPECT_EQ(widget.presses, 0) << "user input reached a widget while the module waited";
-        QWindowSystemInterface::flushWindowSystemEvents();
-        EXPECT_EQ(widget.presses, 1);
+        flushQueuedInput();
+        EXPECT_EQ(widget.presses, queued ? 1 : 0);
         events.stop();
         measure();
         DzProgress::setLineWriter(nullptr);
@@ -619,7 +618,7 @@ TEST_F(FaultMatrix, LongWaits_HostStaysResponsiveAndShowsProgress)
         RecordProperty(std::string(c.name) + " longest hold (ms)", static_cast<int>(longestHeld));
         EXPECT_LE(longestHeld, 100) << "ended after " << heldEnd.toStdString();
         EXPECT_TRUE(outcomes.back().dialogs.isEmpty());
-        ASSERT_GE(progress.size(), c.minProgressLines) << progress.join(QLatin1Char('\n')).toStdString();
+        ASSERT_GE(progress.size(), c.minProgressLines) << progress.join(QStringLiteral("\n")).toStdString();
         // Each wait's lines follow the last, and count up its own seconds.
         int wait = 0;
         int previousSeconds = -1;
@@ -628,12 +627,12 @@ TEST_F(FaultMatrix, LongWaits_HostStaysResponsiveAndShowsProgress)
                 ++wait;
                 previousSeconds = -1;
             }
-            EXPECT_TRUE(line.startsWith(c.progress.value(wait))) << progress.join(QLatin1Char('\n')).toStdString();
+            EXPECT_TRUE(line.startsWith(c.progress.value(wait))) << progress.join(QStringLiteral("\n")).toStdString();
             const int seconds = line.section(QLatin1Char(' '), -2, -2).toInt();
-            EXPECT_GT(seconds, previousSeconds) << progress.join(QLatin1Char('\n')).toStdString();
+            EXPECT_GT(seconds, previousSeconds) << progress.join(QStringLiteral("\n")).toStdString();
             previousSeconds = seconds;
         }
-        EXPECT_EQ(wait, c.progress.size() - 1) << progress.join(QLatin1Char('\n')).toStdString();
+        EXPECT_EQ(wait, c.progress.size() - 1) << progress.join(QStringLiteral("\n")).toStdString();
         EXPECT_EQ(outcomes.back().loaded, 1);
         if (c.progress.first() == starting) {
             const qint64 waited = loggedAt.value(QStringLiteral("Done starting server"))

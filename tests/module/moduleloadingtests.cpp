@@ -1,6 +1,7 @@
 #include "dzapp.h"
 #include "dzclassfactory.h"
 #include "dzplugin.h"
+#include "testqtcompat.h"
 
 #include <QLibrary>
 #include <QProcess>
@@ -24,7 +25,10 @@ protected:
         s_module = nullptr;
     }
 
-    static QFunctionPointer resolve(const char* name) { return s_module->resolve(name); }
+    static QFunctionPointer resolve(const char* name)
+    {
+        return reinterpret_cast<QFunctionPointer>(s_module->resolve(name));
+    }
 
     static QLibrary* s_module;
 };
@@ -68,7 +72,7 @@ TEST_F(ModuleLoading, DynamicSymbolTable_ExportsOnlyTheTwoEntryPoints)
     nm.start(QStringLiteral("nm"), {QStringLiteral("-D"), QStringLiteral("--defined-only"),
                                     QStringLiteral(GARBWRIGHT_MODULE_PATH)});
     ASSERT_TRUE(nm.waitForFinished(30000));
-    ASSERT_EQ(nm.exitCode(), 0) << nm.readAllStandardError().toStdString();
+    ASSERT_EQ(nm.exitCode(), 0) << nm.readAllStandardError().constData();
 
     QStringList names;
     for (const QByteArray& line : nm.readAllStandardOutput().split('\n')) {

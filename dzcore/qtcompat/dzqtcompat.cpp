@@ -1,0 +1,38 @@
+#include "dzqtcompat.h"
+
+#include <QPointer>
+
+namespace {
+
+// Lives as a child of the sender, so it goes with it; the context is only watched.
+class FunctionCall : public QObject {
+    Q_OBJECT
+public:
+    FunctionCall(QObject* sender, QObject* context, std::function<void()> function)
+        : QObject(sender), m_context(context), m_function(std::move(function))
+    {
+    }
+
+public slots:
+    void call()
+    {
+        if (m_context)
+            m_function();
+    }
+
+private:
+    QPointer<QObject> m_context;
+    std::function<void()> m_function;
+};
+
+} // namespace
+
+void dzConnectCall(QObject* sender, const char* signal, QObject* context, std::function<void()> function)
+{
+    auto* call = new FunctionCall(sender, context, std::move(function));
+    QObject::connect(sender, signal, call, SLOT(call()));
+    if (context != sender)
+        QObject::connect(context, SIGNAL(destroyed()), call, SLOT(deleteLater()));
+}
+
+#include "dzqtcompat.moc"

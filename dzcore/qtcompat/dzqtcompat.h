@@ -1,0 +1,42 @@
+#ifndef DZQTCOMPAT_H
+#define DZQTCOMPAT_H
+
+// What the stand-ins, the host program and the tests use of Qt where Qt 4 (the host's own)
+// and Qt 5 differ. The module never includes this: its code uses only what both offer.
+
+#include "dzcoreexport.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+#if QT_VERSION < 0x050000
+#include <QMetaType>
+#define QStringLiteral(text) QString::fromUtf8(text)
+template <typename T>
+const T& qAsConst(T& value)
+{
+    return value;
+}
+inline bool qEnvironmentVariableIsEmpty(const char* name)
+{
+    return qgetenv(name).isEmpty();
+}
+// Qt 5 knows every pointer to a QObject class as a meta-type; Qt 4 only those declared.
+#define DZ_DECLARE_OBJECT_POINTER(Class) Q_DECLARE_METATYPE(Class*)
+// The platform plug-in that needs no display (QT_QPA_PLATFORM).
+#define DZ_HEADLESS_PLATFORM "minimal"
+#else
+#define DZ_DECLARE_OBJECT_POINTER(Class)
+#define DZ_HEADLESS_PLATFORM "offscreen"
+#endif
+
+// Calls the function whenever the sender emits the signal (given with SIGNAL(); its
+// arguments are dropped), for as long as both the sender and the context object live. Qt 4
+// connects no functions, only slots.
+DZCORE_EXPORT void dzConnectCall(QObject* sender, const char* signal, QObject* context,
+                                 std::function<void()> function);
+
+#endif

@@ -1,0 +1,126 @@
+#ifndef GARBWRIGHT_TESTS_TESTQTCOMPAT_H
+#define GARBWRIGHT_TESTS_TESTQTCOMPAT_H
+
+// What the tests use of Qt where Qt 4 and Qt 5 differ, beyond the stand-ins' own
+// (dzqtcompat.h), so that the module's suites run on both.
+
+#include "dzqtcompat.h"
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QMetaMethod>
+#include <QMetaType>
+#include <QProcess>
+#include <QTimer>
+
+#include <functional>
+
+// The id of a type the meta-type system does not know.
+constexpr int unknownMetaTypeId = 0;
+
+// Calls the function once, msec from now, when the event loop next runs (Qt 4's timers call
+// slots only).
+inline void runLater(int msec, std::function<void()> function)
+{
+    auto* timer = new QTimer(QCoreApplication::instance());
+    timer->setSingleShot(true);
+    dzConnectCall(timer, SIGNAL(timeout()), timer, [timer, function] {
+        timer->deleteLater();
+        function();
+    });
+    timer->start(msec);
+}
+
+#if QT_VERSION >= 0x050000
+#include <QTemporaryDir>
+
+inline QByteArray methodSignature(const QMetaMethod& method)
+{
+    return method.methodSignature();
+}
+
+inline QByteArray returnTypeName(const QMetaMethod& method)
+{
+    return QByteArray(method.typeName());
+}
+
+inline qint64 processId(const QProcess& process)
+{
+    return process.processId();
+}
+
+inline QString nullDevice()
+{
+    return QProcess::nullDevice();
+}
+#else
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QString>
+
+#include <cstdlib>
+
+typedef void (*QFunctionPointer)();
+
+inline QByteArray methodSignature(const QMetaMethod& method)
+{
+    return QByteArray(method.signature());
+}
+
+// Qt 4 names no return type for a method that returns nothing; Qt 5 names it "void".
+inline QByteArray returnTypeName(const QMetaMethod& method)
+{
+    const QByteArray name(method.typeName());
+    return name.isEmpty() ? QByteArray("void") : name;
+}
+
+inline qint64 processId(const QProcess& process)
+{
+    return process.pid();
+}
+
+inline QString nullDevice()
+{
+    return QStringLiteral("/dev/null");
+}
+
+// Qt 5's temporary folder: made at once, removed with everything in it at the end.
+class QTemporaryDir {
+public:
+    QTemporaryDir()
+    {
+        QByteArray pattern = QDir::tempPath().toLocal8Bit() + "/garbwright-test-XXXXXX";
+        if (::mkdtemp(pattern.data()))
+            m_path = QString::fromLocal8Bit(pattern);
+    }
+    ~QTemporaryDir()
+    {
+        if (!m_path.isEmpty())
+            removeAll(m_path);
+    }
+    QTemporaryDir(const QTemporaryDir&) = delete;
+    QTemporaryDir& operator=(const QTemporaryDir&) = delete;
+
+    bool isValid() const { return !m_path.isEmpty(); }
+    QString path() const { return m_path; }
+
+private:
+    static void removeAll(const QString& path)
+    {
+        const QDir folder(path);
+        for (const QFileInfo& entry :
+             folder.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+            if (entry.isDir() && !entry.isSymLink())
+                removeAll(entry.absoluteFilePath());
+            else
+                QFile::remove(entry.absoluteFilePath());
+        }
+        QDir().rmdir(path);
+    }
+
+    QString m_path;
+};
+#endif
+
+#endif
