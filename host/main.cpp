@@ -139,11 +139,12 @@ int main(int argc, char* argv[])
     // Qt takes the options it knows (-plugin, -style, -reverse, ...) out of the command line
     // it is given, and would swallow --plugin and a script's own arguments. The host reads
     // its command line itself and gives Qt nothing but the program name.
+    int qtArgc = 1;
+    QApplication application(qtArgc, argv);
+    dzUseUtf8ForLocalText();
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
-    int qtArgc = 1;
-    QApplication application(qtArgc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("dzhost"));
 
     QCommandLineParser parser;

@@ -4,6 +4,8 @@
 //
 // Usage: writesetting ORGANIZATION APPLICATION KEY VALUE
 
+#include "dzqtcompat.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QSettings>
@@ -15,6 +17,7 @@ int main(int argc, char* argv[])
 {
     enum { Written = 0, NotWritten = 1, BadUsage = 2 };
     const QCoreApplication application(argc, argv);
+    dzUseUtf8ForLocalText();
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.size() != 5) {
         std::fputs("usage: writesetting ORGANIZATION APPLICATION KEY VALUE\n", stderr);

@@ -25,9 +25,12 @@ cmake --build "$build" -j"$(nproc)"
 export QT_PLUGIN_PATH="$qt4/plugins" QT_QPA_FONTDIR="$qt4/lib/fonts"
 
 # The same demo under each host, in the same folders, so that the paths in the logs agree.
+# Their names hold letters outside ASCII (the content folder's only Western European ones,
+# as its path goes to the server as 8-bit text), so that every hand-over of text is seen.
 demo="$build/demo-compare"
 run_demo() {
-  GARBWRIGHT_DEMO_DIR="$demo/demo" sh "$root/tests/common/ownnetwork.sh" \
+  GARBWRIGHT_DEMO_DIR="$demo/ünï 東京/demo" GARBWRIGHT_DEMO_CONTENT="$demo/ünï/Content" \
+    sh "$root/tests/common/ownnetwork.sh" \
     bash "$root/scripts/run-demo.sh" "$1" > "$2" 2>&1 || {
       echo "qt4: the demo failed on $1; see $2" >&2
       exit 1

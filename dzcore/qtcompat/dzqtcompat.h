@@ -14,6 +14,7 @@
 
 #if QT_VERSION < 0x050000
 #include <QMetaType>
+#include <QTextCodec>
 #define QStringLiteral(text) QString::fromUtf8(text)
 template <typename T>
 const T& qAsConst(T& value)
@@ -28,7 +29,17 @@ inline bool qEnvironmentVariableIsEmpty(const char* name)
 #define DZ_DECLARE_OBJECT_POINTER(Class) Q_DECLARE_METATYPE(Class*)
 // The platform plug-in that needs no display (QT_QPA_PLATFORM).
 #define DZ_HEADLESS_PLATFORM "minimal"
+// File names, the command line and the console in UTF-8, as Qt 5 always takes them on Linux;
+// Qt 4 follows the C library's locale, Latin-1 where none is set. The codec for C strings,
+// which the module meets, stays Qt's own.
+inline void dzUseUtf8ForLocalText()
+{
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+}
 #else
+inline void dzUseUtf8ForLocalText()
+{
+}
 #define DZ_DECLARE_OBJECT_POINTER(Class)
 #define DZ_HEADLESS_PLATFORM "offscreen"
 #endif

@@ -12,6 +12,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", QByteArray(DZ_HEADLESS_PLATFORM));
     QApplication app(argc, argv);
+    dzUseUtf8ForLocalText();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
