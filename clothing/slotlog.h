@@ -8,15 +8,16 @@
 #include <QByteArray>
 #include <QString>
 
+#include <cstddef>
 #include <exception>
 #include <string>
 
-// Log text is UTF-8 from the slot to the host's log, whatever codec the host's Qt uses for
-// C strings (Qt 4's toStdString() is Latin-1 unless the host sets another).
-inline std::string logText(const QString& value)
+// The log's text is UTF-8 from the slots to the host's log, whatever the Qt version or the
+// host's codec for C strings: the escaping and the length bound work on UTF-8.
+inline std::string logText(const QString& text)
 {
-    const QByteArray utf8 = value.toUtf8();
-    return std::string(utf8.constData(), static_cast<size_t>(utf8.size()));
+    const QByteArray bytes = text.toUtf8();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
 // The slots trace every step at Debug level; values are appended to the literal text.

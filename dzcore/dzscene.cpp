@@ -5,12 +5,25 @@
 
 DzScene* dzScene = nullptr;
 
+namespace {
+
+// Deletes the nodes that left the scene while it announced a node.
+void releaseRemovedNodes(QList<QPointer<DzNode>>& removedNodes)
+{
+    const QList<QPointer<DzNode>> nodes = removedNodes;
+    removedNodes.clear();
+    for (const QPointer<DzNode>& node : nodes)
+        delete node.data();
+}
+
+} // namespace
+
 DzScene::DzScene(QObject* parent) : QObject(parent) {}
 
 DzScene::~DzScene()
 {
     clear();
-    releaseRemovedNodes();
+    releaseRemovedNodes(m_removedNodes);
 }
 
 void DzScene::addNode(DzNode* node)
@@ -21,8 +34,20 @@ void DzScene::addNode(DzNode* node)
     node->setParent(this);
     m_nodes.append(node);
     m_members.insert(node);
-    connect(node, SIGNAL(destroyed(QObject*)), this, SLOT(forget(QObject*)));
-    connect(node, SIGNAL(selectionStateChanged(DzNode*,bool)), this, SIGNAL(nodeSelectionListChanged()));
+    QObject* const gone = node;
+    dzConnectCall(node, SIGNAL(destroyed()), this, [this, gone] {
+        // Called from QObject's destructor: the node is no longer a DzNode, so compare
+        // addresses.
+        if (!m_members.remove(gone))
+            return;
+        for (int i = m_nodes.size() - 1; i >= 0; --i) {
+            if (static_cast<QObject*>(m_nodes.at(i)) == gone) {
+                m_nodes.removeAt(i);
+                emit nodeSelectionListChanged();
+                return;
+            }
+        }
+    });
     // The node stays alive until every receiver of both signals has seen it, whatever they do.
     ++m_announcing;
     const QPointer<DzNode> announced(node);
@@ -30,7 +55,7 @@ void DzScene::addNode(DzNode* node)
     if (auto* skeleton = qobject_cast<DzSkeleton*>(announced.data()))
         emit skeletonAdded(skeleton);
     if (--m_announcing == 0)
-        releaseRemovedNodes();
+        releaseRemovedNodes(m_removedNodes);
 }
 
 void DzScene::clear()
@@ -41,7 +66,7 @@ void DzScene::clear()
         m_nodes.clear();
         m_members.clear();
         for (DzNode* node : nodes) {
-            disconnect(node, nullptr, this, nullptr);
+            dzDisconnectCalls(node, this);
             m_removedNodes.append(node);
         }
         if (!nodes.isEmpty())
@@ -55,14 +80,6 @@ void DzScene::clear()
         node->setParent(nullptr);
     while (!m_nodes.isEmpty())
         delete m_nodes.last();
-}
-
-void DzScene::releaseRemovedNodes()
-{
-    const QList<QPointer<DzNode>> nodes = m_removedNodes;
-    m_removedNodes.clear();
-    for (const QPointer<DzNode>& node : nodes)
-        delete node.data();
 }
 
 DzNode* DzScene::findNode(const QString& name) const
@@ -103,18 +120,4 @@ void DzScene::selectAllNodes(bool onOff)
 {
     for (DzNode* node : m_nodes)
         node->select(onOff);
-}
-
-void DzScene::forget(QObject* node)
-{
-    // Called from QObject's destructor: the node is no longer a DzNode, so compare addresses.
-    if (!m_members.remove(node))
-        return;
-    for (int i = m_nodes.size() - 1; i >= 0; --i) {
-        if (static_cast<QObject*>(m_nodes.at(i)) == node) {
-            m_nodes.removeAt(i);
-            emit nodeSelectionListChanged();
-            return;
-        }
-    }
 }

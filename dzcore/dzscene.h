@@ -42,11 +42,9 @@ signals:
     void skeletonAdded(DzSkeleton* skeleton);
     void nodeSelectionListChanged();
 
-private slots:
-    void forget(QObject* node);
-
 private:
-    void releaseRemovedNodes();
+    // A node tells its scene when its selection changes.
+    friend class DzNode;
 
     QList<DzNode*> m_nodes;
     QSet<const QObject*> m_members; // m_nodes again, for membership tests in constant time

@@ -1,5 +1,7 @@
 #include "dzskeleton.h"
 
+#include "dzqtcompat.h"
+
 DzSkeleton::DzSkeleton(const QString& name, QObject* parent) : DzNode(name, parent) {}
 
 DzSkeleton::~DzSkeleton() = default;
@@ -14,15 +16,13 @@ void DzSkeleton::setFollowTarget(DzSkeleton* target)
     if (target == this || target == m_followTarget.data())
         return;
     if (const DzSkeleton* previous = m_followTarget.data())
-        disconnect(previous, SIGNAL(destroyed()), this, SLOT(onFollowTargetDestroyed()));
+        dzDisconnectCalls(previous, this);
     m_followTarget = target;
-    if (target)
-        connect(target, SIGNAL(destroyed()), this, SLOT(onFollowTargetDestroyed()));
+    if (target) {
+        dzConnectCall(target, SIGNAL(destroyed()), this, [this] {
+            m_followTarget = nullptr;
+            emit followTargetChanged(nullptr);
+        });
+    }
     emit followTargetChanged(target);
-}
-
-void DzSkeleton::onFollowTargetDestroyed()
-{
-    m_followTarget = nullptr;
-    emit followTargetChanged(nullptr);
 }

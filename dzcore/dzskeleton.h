@@ -22,11 +22,7 @@ signals:
     // Emitted with the new target (null when detached or when the target was deleted).
     void followTargetChanged(DzSkeleton* target);
 
-private slots:
-    void onFollowTargetDestroyed();
-
 private:
-
     QPointer<DzSkeleton> m_followTarget;
 };
 

@@ -1,5 +1,7 @@
 #include "dzapp.h"
+#include "dzappcontrol.h"
 #include "dzplugin.h"
+#include "dzplugincontrol.h"
 #include "garbwright.h"
 #include "testqtcompat.h"
 
@@ -18,7 +20,7 @@ namespace {
 
 const DzClassFactory* factory()
 {
-    return getPluginDefinition()->getClassFactory(0);
+    return DzPluginControl::classFactories(*getPluginDefinition()).value(0);
 }
 
 int pointerTypeId()
@@ -161,7 +163,7 @@ TEST(MetaObject, InvocationWithoutAResultPlace_StillRunsTheSlot)
 {
     DzApp app;
     dzApp = &app;
-    app.setDialogMode(DzApp::AcceptDialogs);
+    DzAppControl(app).setDialogMode(DzAppControl::AcceptDialogs);
     BMPliantClothing clothing;
 
     // The one-argument form is the two-argument slot with needsConfirmation false.
@@ -175,7 +177,7 @@ TEST(MetaObject, InvocationWithoutAResultPlace_StillRunsTheSlot)
                                           Q_ARG(QString, QStringLiteral("with place"))));
     EXPECT_EQ(result, 1);
 
-    const QList<DzDialogRecord> dialogs = app.dialogRecords();
+    const QList<DzDialogRecord> dialogs = DzAppControl(app).dialogRecords();
     ASSERT_EQ(dialogs.size(), 2);
     EXPECT_EQ(dialogs.at(0).text, QStringLiteral("no place"));
     EXPECT_FALSE(dialogs.at(0).cancelShown);

@@ -49,5 +49,7 @@ inline void dzUseUtf8ForLocalText()
 // connects no functions, only slots.
 DZCORE_EXPORT void dzConnectCall(QObject* sender, const char* signal, QObject* context,
                                  std::function<void()> function);
+// Ends every such call from the sender made for that context.
+DZCORE_EXPORT void dzDisconnectCalls(const QObject* sender, const QObject* context);
 
 #endif

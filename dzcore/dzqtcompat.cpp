@@ -13,6 +13,8 @@ public:
     {
     }
 
+    bool isFor(const QObject* context) const { return m_context == context; }
+
 public slots:
     void call()
     {
@@ -33,6 +35,16 @@ void dzConnectCall(QObject* sender, const char* signal, QObject* context, std::f
     QObject::connect(sender, signal, call, SLOT(call()));
     if (context != sender)
         QObject::connect(context, SIGNAL(destroyed()), call, SLOT(deleteLater()));
+}
+
+void dzDisconnectCalls(const QObject* sender, const QObject* context)
+{
+    for (FunctionCall* call : sender->findChildren<FunctionCall*>()) {
+        if (call->parent() == sender && call->isFor(context)) {
+            QObject::disconnect(sender, nullptr, call, nullptr);
+            call->deleteLater();
+        }
+    }
 }
 
 #include "dzqtcompat.moc"
