@@ -142,8 +142,9 @@ int main(int argc, char* argv[])
     // it is given, and would swallow --plugin and a script's own arguments. The host reads
     // its command line itself and gives Qt nothing but the program name.
     int qtArgc = 1;
-    QApplication application(qtArgc, argv);
+    // Before the application reads its own settings, which fixes the settings' folder.
     dzUseUtf8ForLocalText();
+    QApplication application(qtArgc, argv);
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));

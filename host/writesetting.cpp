@@ -16,8 +16,8 @@
 int main(int argc, char* argv[])
 {
     enum { Written = 0, NotWritten = 1, BadUsage = 2 };
-    const QCoreApplication application(argc, argv);
     dzUseUtf8ForLocalText();
+    const QCoreApplication application(argc, argv);
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.size() != 5) {
         std::fputs("usage: writesetting ORGANIZATION APPLICATION KEY VALUE\n", stderr);

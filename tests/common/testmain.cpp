@@ -11,8 +11,8 @@ int main(int argc, char** argv)
     // without a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", QByteArray(DZ_HEADLESS_PLATFORM));
-    QApplication app(argc, argv);
     dzUseUtf8ForLocalText();
+    QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
