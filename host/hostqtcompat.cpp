@@ -21,8 +21,43 @@ bool parseJsonDocument(const QByteArray& json, QVariant* document, QString* erro
 #include <QScriptEngine>
 #include <QScriptValue>
 
+namespace {
+
+// Qt 5's parser refuses documents nested deeper than this; the script engine's conversion to
+// variants would otherwise recurse once per level.
+constexpr int maxJsonNesting = 1024;
+
+bool nestedTooDeeply(const QByteArray& json)
+{
+    int depth = 0;
+    bool inString = false;
+    for (int i = 0; i < json.size(); ++i) {
+        const char c = json.at(i);
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > maxJsonNesting)
+                return true;
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 bool parseJsonDocument(const QByteArray& json, QVariant* document, QString* error)
 {
+    if (nestedTooDeeply(json)) {
+        *error = QStringLiteral("too deeply nested document");
+        return false;
+    }
     // Qt 4 reads JSON through its script engine's own JSON.parse.
     QScriptEngine engine;
     QScriptValue parser = engine.globalObject().property(QStringLiteral("JSON"));
