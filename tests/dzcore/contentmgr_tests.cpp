@@ -311,6 +311,7 @@ TEST_F(OpenFileTest, Unreadable_FalseWithAReasonAndSceneUnchanged)
         const char* what;
         QString path;
         QString shown = QString(); // how the messages show the path, when not as it is
+        QString reason = QString(); // what the dialog gives as the reason, when it matters
     };
     const Case cases[] = {
         {"missing file", content + QStringLiteral("/Runtime/missing.cr2")},
@@ -330,6 +331,12 @@ TEST_F(OpenFileTest, Unreadable_FalseWithAReasonAndSceneUnchanged)
         {"closed too often", write(QStringLiteral("extra.cr2"), "{\n}\n}\n")},
         {"text after the end", write(QStringLiteral("trailing.cr2"), "{\n}\nfigure\n")},
         {"brace on a keyword line", write(QStringLiteral("inline.cr2"), "{ figure { name X } }\n")},
+        // A reply may name any file of the content folder; it is not read whole.
+        {"far too large", [this] {
+             QFile file(write(QStringLiteral("huge.cr2"), shirtFile));
+             file.resize(64 * 1024 * 1024);
+             return file.fileName();
+         }(), QString(), QStringLiteral(": the file is larger than 16 MiB")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -342,6 +349,7 @@ TEST_F(OpenFileTest, Unreadable_FalseWithAReasonAndSceneUnchanged)
         ASSERT_EQ(app().dialogRecords().size(), 1);
         EXPECT_TRUE(app().dialogRecords().first().text.contains(shown));
         EXPECT_TRUE(app().dialogRecords().first().richText.contains(shown));
+        EXPECT_TRUE(app().dialogRecords().first().text.endsWith(c.reason)) << app().dialogRecords().first().text.toStdString();
     }
     // A lookup that found nothing gives an empty path; opening it names what was looked for.
     for (const QString& relative : {QStringLiteral("Runtime\\missing.cr2"), QStringLiteral("Runtime")}) {
