@@ -451,6 +451,7 @@ TEST_F(FaultMatrix, BatchRunOfAHostScript_InterruptsAndTimersDuringTheConversion
         bool interrupt; // Ctrl+C once the conversion's progress shows
         QString logged; // in the host log
         QString shown;  // on standard error (progress and dialogs), or nothing there if empty
+        bool loads = false; // the garment is loaded all the same
     } cases[] = {
         {"Ctrl+C", QStringLiteral("var clothing = new BMPliantClothing();\n") + convert, true,
          QString::fromLatin1(cancelledByUser), converting + QStringLiteral(": cancelled")},
@@ -471,6 +472,20 @@ TEST_F(FaultMatrix, BatchRunOfAHostScript_InterruptsAndTimersDuringTheConversion
              + convert,
          false, QStringLiteral("The selection changed while the garment was converted"),
          QStringLiteral("[dialog] Pliant Clothing Error: ")},
+        // An error in a handler is the host log's, not the waiting script's.
+        {"a DzTimer's handler throws",
+         QStringLiteral("var clothing = new BMPliantClothing();\n"
+                        "var timer = new DzTimer();\n"
+                        "timer.singleShot = true;\n"
+                        "timer.timeout.connect(function () { throw new Error('timer handler'); });\n"
+                        "timer.start(300);\n")
+             + convert,
+         false, QStringLiteral("Script error in a timer or signal handler: Error: timer handler"), QString(), true},
+        {"a scene signal's handler throws",
+         QStringLiteral("var clothing = new BMPliantClothing();\n"
+                        "Scene.nodeAdded.connect(function () { throw new Error('signal handler'); });\n")
+             + convert,
+         false, QStringLiteral("Script error in a timer or signal handler: Error: signal handler"), QString(), true},
     };
     const QString script = m_content.path() + QStringLiteral("/Scripts/Pliant/convert.dsa");
     ASSERT_TRUE(QDir().mkpath(QFileInfo(script).path()));
@@ -510,8 +525,9 @@ TEST_F(FaultMatrix, BatchRunOfAHostScript_InterruptsAndTimersDuringTheConversion
         EXPECT_EQ(host.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(host.exitCode(), 0) << errors.toStdString();
         EXPECT_TRUE(out.contains(c.logged)) << out.toStdString();
-        EXPECT_FALSE(out.contains(QStringLiteral(" - Loading clothing")));
-        EXPECT_FALSE(out.contains(QStringLiteral("Script error")));
+        EXPECT_EQ(out.contains(QStringLiteral(" - Loading clothing")), c.loads);
+        EXPECT_EQ(out.count(QStringLiteral("Script error")), c.logged.startsWith(QStringLiteral("Script error")) ? 1 : 0)
+            << out.toStdString();
         EXPECT_TRUE(out.contains(QStringLiteral("script ran on"))) << out.toStdString();
         if (c.shown.isEmpty()) {
             EXPECT_FALSE(errors.contains(QStringLiteral("[dialog]"))) << errors.toStdString();
