@@ -125,6 +125,8 @@ TEST(SafeFolder, Write_RemovesOnlyTheServersUnheldTemporaryFiles)
     const Entry entries[] = {
         {"a user's file shaped like an old temporary name", ".notes.2024.12.tmp", false, true},
         {"a user's file", "notes.tmp", false, true},
+        {"a user's file shaped like a temporary name, with another tag",
+         ".Dress.cr2.backupcopy-0123456789abcdef0123.tmp", false, true},
         {"left by a killed server", temporaryName("Dress.cr2"), false, false},
         {"another's, for another file", temporaryName("Coat.cr2"), false, false},
         {"being written by a live writer", temporaryName("Dress.cr2"), true, true},
