@@ -244,6 +244,9 @@ TEST(Demo, FoldersNamedToIt_OnlyTheDemosOwnFilesAreRemoved)
             QFile file(dir.filePath(QStringLiteral("Content/") + c.userFile));
             ASSERT_TRUE(file.open(QIODevice::ReadOnly));
             EXPECT_TRUE(file.readAll().endsWith(userBytes));
+            // Nothing at all was removed, not even the demo's own files.
+            EXPECT_EQ(QFileInfo::exists(dir.filePath(QStringLiteral("Content/Scripts/Pliant Clothing/Check Server.dsa"))),
+                      c.laidOutBefore);
         } else if (c.refused) {
             // The list and its line are named, and nothing was removed.
             EXPECT_EQ(exitCode, 2) << errors.toStdString();

@@ -251,6 +251,13 @@ TEST_F(OpenFileTest, Cr2WithoutAFigureName_NamedAfterTheFile)
 
     ASSERT_TRUE(mgr->openFile(write(QStringLiteral("Bare.v2.cr2"), "{\n}\n"), true));
     EXPECT_NE(scene().findNode(QStringLiteral("Bare.v2")), nullptr);
+
+    // The host's own line shows control characters of the name and the path escaped.
+    app().clearLog();
+    ASSERT_TRUE(mgr->openFile(write(QString::fromUtf8("a\u0085b\x1b[31m.cr2"), "{\n}\n"), true));
+    EXPECT_TRUE(app().logLines().contains(QStringLiteral("Loaded \"a\\x85b\\x1B[31m\" from \"%1/Runtime/a\\x85b\\x1B[31m.cr2\"")
+                                              .arg(content)))
+        << app().logLines().join('\n').toStdString();
 }
 
 TEST_F(OpenFileTest, Merge_NewSkeletonFollowsTheSelectedFigureWhenAnnounced)

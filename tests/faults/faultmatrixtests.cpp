@@ -448,13 +448,18 @@ TEST_F(FaultMatrix, BatchRunOfAHostScript_InterruptsAndTimersDuringTheConversion
     const struct {
         const char* name;
         QString script;
-        bool interrupt; // Ctrl+C once the conversion's progress shows
+        int interrupts; // Ctrl+C this many times, at once, once the conversion's progress shows
         QString logged; // in the host log
         QString shown;  // on standard error (progress and dialogs), or nothing there if empty
         bool loads = false; // the garment is loaded all the same
     } cases[] = {
-        {"Ctrl+C", QStringLiteral("var clothing = new BMPliantClothing();\n") + convert, true,
+        {"Ctrl+C", QStringLiteral("var clothing = new BMPliantClothing();\n") + convert, 1,
          QString::fromLatin1(cancelledByUser), converting + QStringLiteral(": cancelled")},
+        // The second, while nothing that may be cancelled is shown, ends the host as always.
+        {"Ctrl+C twice",
+         QStringLiteral("var clothing = new BMPliantClothing();\n") + convert
+             + QStringLiteral("var end = Date.now() + 10000;\nwhile (Date.now() < end) {}\n"),
+         2, QString::fromLatin1(cancelledByUser), converting + QStringLiteral(": cancelled")},
         {"a DzTimer deletes the object",
          QStringLiteral("var clothing = new BMPliantClothing();\n"
                         "var timer = new DzTimer();\n"
@@ -462,7 +467,7 @@ TEST_F(FaultMatrix, BatchRunOfAHostScript_InterruptsAndTimersDuringTheConversion
                         "timer.timeout.connect(function () { clothing.deleteLater(); });\n"
                         "timer.start(300);\n")
              + convert,
-         false, QStringLiteral(" - The Pliant Clothing object was deleted while waiting; stopping"), QString()},
+         0, QStringLiteral(" - The Pliant Clothing object was deleted while waiting; stopping"), QString()},
         {"setTimeout selects another node",
          QStringLiteral("var clothing = new BMPliantClothing();\n"
                         "setTimeout(function () {\n"
@@ -470,7 +475,7 @@ TEST_F(FaultMatrix, BatchRunOfAHostScript_InterruptsAndTimersDuringTheConversion
                         "    Scene.findNode('Lamp').select(true);\n"
                         "}, 300);\n")
              + convert,
-         false, QStringLiteral("The selection changed while the garment was converted"),
+         0, QStringLiteral("The selection changed while the garment was converted"),
          QStringLiteral("[dialog] Pliant Clothing Error: ")},
         // An error in a handler is the host log's, not the waiting script's.
         {"a DzTimer's handler throws",
@@ -480,19 +485,19 @@ TEST_F(FaultMatrix, BatchRunOfAHostScript_InterruptsAndTimersDuringTheConversion
                         "timer.timeout.connect(function () { throw new Error('timer handler'); });\n"
                         "timer.start(300);\n")
              + convert,
-         false, QStringLiteral("Script error in a timer or signal handler: Error: timer handler"), QString(), true},
+         0, QStringLiteral("Script error in a timer or signal handler: Error: timer handler"), QString(), true},
         {"a scene signal's handler throws",
          QStringLiteral("var clothing = new BMPliantClothing();\n"
                         "Scene.nodeAdded.connect(function () { throw new Error('signal handler'); });\n")
              + convert,
-         false, QStringLiteral("Script error in a timer or signal handler: Error: signal handler"), QString(), true},
+         0, QStringLiteral("Script error in a timer or signal handler: Error: signal handler"), QString(), true},
     };
     const QString script = m_content.path() + QStringLiteral("/Scripts/Pliant/convert.dsa");
     ASSERT_TRUE(QDir().mkpath(QFileInfo(script).path()));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         serveProbesThen([&c](PeerConnection& connection) {
-            if (!connection.released(c.interrupt ? 20000ms : 1500ms) && connection.send(dressReply))
+            if (!connection.released(c.interrupts ? 20000ms : 1500ms) && connection.send(dressReply))
                 connection.finishReply();
         });
         QFile file(script);
@@ -508,7 +513,8 @@ TEST_F(FaultMatrix, BatchRunOfAHostScript_InterruptsAndTimersDuringTheConversion
                     m_content.path(), QStringLiteral("--scene"), QStringLiteral(GARBWRIGHT_DEMO_SCENE), script});
         ASSERT_TRUE(host.waitForStarted(10000));
         QString errors;
-        if (c.interrupt) {
+        QString early; // the host log, read while the host runs
+        if (c.interrupts) {
             QElapsedTimer clock;
             clock.start();
             while (!errors.contains(converting) && clock.elapsed() < 15000 && host.state() == QProcess::Running) {
@@ -517,10 +523,29 @@ TEST_F(FaultMatrix, BatchRunOfAHostScript_InterruptsAndTimersDuringTheConversion
             }
             ASSERT_TRUE(errors.contains(converting)) << errors.toStdString();
             ::kill(static_cast<pid_t>(host.processId()), SIGINT);
+            if (c.interrupts > 1) {
+                while (!errors.contains(c.shown) && clock.elapsed() < 15000 && host.state() == QProcess::Running) {
+                    host.waitForReadyRead(100);
+                    errors += QString::fromLocal8Bit(host.readAllStandardError());
+                }
+                while (!early.contains(QStringLiteral("script ran on")) && clock.elapsed() < 15000) {
+                    host.waitForReadyRead(100);
+                    early += QString::fromLocal8Bit(host.readAllStandardOutput());
+                }
+                ::kill(static_cast<pid_t>(host.processId()), SIGINT);
+            }
         }
         ASSERT_TRUE(host.waitForFinished(15000));
         errors += QString::fromLocal8Bit(host.readAllStandardError());
-        const QString out = QString::fromLocal8Bit(host.readAllStandardOutput());
+        const QString out = early + QString::fromLocal8Bit(host.readAllStandardOutput());
+        if (c.interrupts > 1) {
+            // Ended by the interrupt itself (a shell reports status 130).
+            EXPECT_EQ(host.exitStatus(), QProcess::CrashExit) << errors.toStdString();
+            EXPECT_EQ(host.exitCode(), SIGINT);
+            EXPECT_TRUE(out.contains(QStringLiteral("script ran on")));
+            m_server.reset();
+            continue;
+        }
 
         EXPECT_EQ(host.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(host.exitCode(), 0) << errors.toStdString();
