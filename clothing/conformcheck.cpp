@@ -37,7 +37,7 @@ void BMPliantClothing::clothingConformTargetChanged(DzSkeleton* clothing)
             trace("Ignoring a follow-target notice that names no skeleton");
             return;
         }
-        trace("Clothing " + clothing->getName().toStdString() + " follow target changed");
+        trace("Clothing " + logText(clothing->getName()) + " follow target changed");
         if (const DzSkeleton* target = clothing->getFollowTarget())
             trace("Clothing conform target changed to: ", target->getName());
         else

@@ -61,7 +61,7 @@ int SlotWork::displayError(const QString& msg, bool needsConfirmation)
         dialog->setAcceptButtonText(Messages::errorDialogAccept());
         dialog->addWidget(label.get(), 0, Qt::Alignment());
 
-        Orv::Logging::log(Orv::Logging::Error, msg.toStdString());
+        Orv::Logging::log(Orv::Logging::Error, logText(msg));
         dialog->exec();
         const int result = dialog->confirmed() ? 1 : 0;
 

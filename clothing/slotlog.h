@@ -5,10 +5,20 @@
 #include "orvstrings.h"
 #include "wiretext.h"
 
+#include <QByteArray>
 #include <QString>
 
+#include <cstddef>
 #include <exception>
 #include <string>
+
+// The log's text is UTF-8 from the slots to the host's log, whatever the Qt version or the
+// host's codec for C strings: the escaping and the length bound work on UTF-8.
+inline std::string logText(const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
 
 // The slots trace every step at Debug level; values are appended to the literal text.
 inline void trace(const std::string& text)
@@ -18,7 +28,7 @@ inline void trace(const std::string& text)
 
 inline void trace(const char* literal, const QString& value)
 {
-    Orv::Logging::log(Orv::Logging::Debug, literal + value.toStdString());
+    Orv::Logging::log(Orv::Logging::Debug, literal + logText(value));
 }
 
 inline void trace(const char* literal, const std::string& value)
@@ -31,7 +41,7 @@ inline void trace(const char* literal, const std::string& value)
 // or megabytes into the host log. `wireBytes` is the reply's 8-bit text.
 inline void traceReceived(const char* literal, const QString& value)
 {
-    Orv::Logging::log(Orv::Logging::Debug, literal + Orv::loggableText(value.toStdString()));
+    Orv::Logging::log(Orv::Logging::Debug, literal + Orv::loggableText(logText(value)));
 }
 
 inline void traceReceived(const char* literal, const std::string& wireBytes)

@@ -1,6 +1,7 @@
 // The server slots against real peers on the server's fixed port.
 
 #include "clothingfixture.h"
+#include "dzappcontrol.h"
 #include "loopbackpeer.h"
 
 #include "protocol.h"
@@ -52,7 +53,7 @@ TEST_F(ServerSlots, InstallDirAbsentOrEmpty_OneDialogWithTheHomepageLink)
         if (storeEmpty)
             setInstallDir(QString());
         clearLog();
-        app().clearDialogRecords();
+        DzAppControl(app()).clearDialogRecords();
 
         m_clothing->startServer();
 
@@ -95,7 +96,7 @@ TEST_F(ServerSlots, ServerProgramMissing_ServerNotFoundMessage)
     EXPECT_FALSE(messages().contains(QStringLiteral(" - Starting server")));
 
     // A directory name is shown as text, never rendered as markup.
-    app().clearDialogRecords();
+    DzAppControl(app()).clearDialogRecords();
     setInstallDir(install.path() + QStringLiteral("/<i>Tailor&forge/"));
     m_clothing->startServer();
     EXPECT_EQ(dialogTexts(), QStringList{serverNotFoundMessage(
@@ -215,7 +216,7 @@ TEST_F(ServerSlots, AnyPeerCompletingTheExchange_CountsAsRunning)
                                      std::string(Protocol::maxReplyBytes + 5000, 'x')}) {
         SCOPED_TRACE(reply.size());
         clearLog();
-        app().clearDialogRecords();
+        DzAppControl(app()).clearDialogRecords();
         const auto peer = answering(reply, 4);
 
         EXPECT_TRUE(m_clothing->isServerRunning());

@@ -4,6 +4,8 @@
 // behind.
 
 #include "conversionfixture.h"
+#include "dzprogresscontrol.h"
+#include "dzappcontrol.h"
 
 #include "dzprogress.h"
 #include "waitprogress.h"
@@ -292,7 +294,7 @@ TEST_F(FaultMatrix, ServerProgramThatNeverAnswers_OneDialogAfterItsBound)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         clearLog();
-        app().clearDialogRecords();
+        DzAppControl(app()).clearDialogRecords();
         const QString install = installScript(QString::fromLatin1(c.name), c.script);
 
         const Outcome outcome = convertAndObserve();
@@ -345,7 +347,7 @@ TEST_F(FaultMatrix, HostEventsDuringWaits_TheWaitingCallHolds)
     qint64 cancelledAt = -1;
     const auto cancel = [&] {
         cancelledAt = clock.elapsed();
-        EXPECT_TRUE(DzProgress::cancelShown());
+        EXPECT_TRUE(DzProgressControl::cancelShown());
     };
     const struct {
         const char* name;
@@ -392,7 +394,7 @@ TEST_F(FaultMatrix, HostEventsDuringWaits_TheWaitingCallHolds)
         const QPointer<BMPliantClothing> watched(object);
         caller = object;
         clearLog();
-        app().clearDialogRecords();
+        DzAppControl(app()).clearDialogRecords();
         QTimer::singleShot(c.startsServer ? 500 : 300, c.during);
         clock.start();
         cancelledAt = -1;
@@ -600,15 +602,15 @@ TEST_F(FaultMatrix, LongWaits_HostStaysResponsiveAndShowsProgress)
         m_body = addNode<DzSkeleton>(QStringLiteral("Base Female"), true);
         c.arrange();
         clearLog();
-        app().clearDialogRecords();
+        DzAppControl(app()).clearDialogRecords();
 
         QElapsedTimer clock;
         clock.start();
         QStringList progress;
-        DzProgress::setLineWriter([&](const QString& line) { progress.append(line); });
+        DzProgressControl::setLineWriter([&](const QString& line) { progress.append(line); });
         QMap<QString, qint64> loggedAt;
         QString lastLogged;
-        app().setLogWriter([&](const QString& line) {
+        DzAppControl(app()).setLogWriter([&](const QString& line) {
             lastLogged = line.section(QLatin1Char('\t'), -1);
             loggedAt.insert(lastLogged, clock.elapsed());
         });
@@ -653,8 +655,8 @@ TEST_F(FaultMatrix, LongWaits_HostStaysResponsiveAndShowsProgress)
         EXPECT_EQ(widget.presses, 1);
         events.stop();
         measure();
-        DzProgress::setLineWriter(nullptr);
-        app().setLogWriter(nullptr);
+        DzProgressControl::setLineWriter(nullptr);
+        DzAppControl(app()).setLogWriter(nullptr);
 
         RecordProperty(std::string(c.name) + " longest event-loop gap (ms)", static_cast<int>(longestGap));
         RecordProperty(std::string(c.name) + " longest hold (ms)", static_cast<int>(longestHeld));
