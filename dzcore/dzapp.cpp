@@ -4,6 +4,8 @@
 
 #include <QMutexLocker>
 
+#include <algorithm>
+
 DzApp* dzApp = nullptr;
 
 namespace {
@@ -28,7 +30,12 @@ void DzApp::keepUntilExit(QObject* object)
     if (!object)
         return;
     QMutexLocker lock(&m_mutex);
-    m_scriptObjects.removeAll(QPointer<QObject>());
+    // Those deleted meanwhile are dropped once the list has doubled since the last time, so
+    // that keeping many objects costs time in proportion to their number, not its square.
+    if (m_scriptObjects.size() >= 2 * m_scriptObjectsAfterPruning) {
+        m_scriptObjects.removeAll(QPointer<QObject>());
+        m_scriptObjectsAfterPruning = std::max(static_cast<int>(m_scriptObjects.size()), 16);
+    }
     m_scriptObjects.append(object);
 }
 

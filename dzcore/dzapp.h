@@ -86,6 +86,7 @@ private:
     QList<DzDialogRecord> m_dialogs;
     qint64 m_keptDialogCharacters = 0;
     QList<QPointer<QObject>> m_scriptObjects;
+    int m_scriptObjectsAfterPruning = 0; // how many were left when deleted ones were last dropped
     DialogMode m_dialogMode = InteractiveDialogs;
     DzContentMgr* m_contentMgr;
 };
