@@ -3,6 +3,7 @@
 #include "clothingfixture.h"
 #include "loopbackpeer.h"
 
+#include "dzprogress.h"
 #include "protocol.h"
 
 #include <QDir>
@@ -10,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QTimer>
 
 #include <poll.h>
 #include <unistd.h>
@@ -100,6 +102,14 @@ TEST_F(ServerSlots, ServerProgramMissing_ServerNotFoundMessage)
     m_clothing->startServer();
     EXPECT_EQ(dialogTexts(), QStringList{serverNotFoundMessage(
                                  install.path() + QStringLiteral("/&lt;i&gt;Tailor&amp;forge/TF Updater.exe"))});
+
+    // Its control characters are shown escaped, in the dialog as in the log.
+    app().clearDialogRecords();
+    setInstallDir(install.path() + QStringLiteral("/Tailor\x1b[2J\nforge/"));
+    m_clothing->startServer();
+    const QString shown = install.path() + QStringLiteral("/Tailor\\x1B[2J\\x0Aforge/");
+    EXPECT_EQ(dialogTexts(), QStringList{serverNotFoundMessage(shown + QStringLiteral("TF Updater.exe"))});
+    EXPECT_TRUE(messages().contains(QStringLiteral(" - TF Dir: ") + shown));
 }
 
 TEST_F(ServerSlots, QuoteInInstallDir_OnlyTheCheckedProgramRunsAndHoldsNothingOfTheHost)
@@ -240,12 +250,19 @@ TEST_F(ServerSlots, StopRequest_SentAndReplyIgnored)
 
 TEST_F(ServerSlots, PeerThatNeverAnswers_ProbeGivesUpWithinItsBound)
 {
-    LoopbackPeer silent([](PeerConnection& connection) { connection.awaitRelease(); },
-                        Protocol::serverPort, 1);
+    LoopbackPeer silent([](PeerConnection& connection) { connection.awaitClose(); }, Protocol::serverPort, 2);
     QElapsedTimer timer;
     timer.start();
     EXPECT_FALSE(m_clothing->isServerRunning());
     EXPECT_LT(timer.elapsed(), Protocol::probeTimeout.count() + 2000);
+
+    // The stop request waits on it as long, showing progress, and the user may cancel it.
+    QTimer::singleShot(1000, [] { EXPECT_TRUE(DzProgress::cancelShown()); });
+    timer.restart();
+    m_clothing->stopServer();
+    EXPECT_LT(timer.elapsed(), 1500);
+    EXPECT_EQ(messages().last(), QStringLiteral(" - Cancelled by the user"));
+    EXPECT_TRUE(dialogTexts().isEmpty());
 }
 
 TEST_F(ServerSlots, RealServer_StartedFromTheInstallDirProbedAndStopped)

@@ -151,15 +151,39 @@ TEST_F(FaultMatrix, PeerAcceptsAndNeverAnswers_BothProbesGiveUpInTime)
 {
     // Holds each connection open, reading, until the client gives up on it.
     serveWith([](PeerConnection& connection) { connection.awaitClose(); }, 2);
+    QStringList progress;
+    DzProgress::setLineWriter([&](const QString& line) { progress.append(line); });
 
     const Outcome outcome = convertAndObserve();
 
+    DzProgress::setLineWriter(nullptr);
     EXPECT_LT(outcome.elapsedMs, twoProbesMs + marginMs);
     EXPECT_GE(outcome.elapsedMs, twoProbesMs - 100);
     ASSERT_EQ(outcome.dialogs.size(), 1) << outcome.lines.join(QLatin1Char('\n')).toStdString();
     EXPECT_TRUE(outcome.dialogs.first().contains(installDirMissing));
     EXPECT_EQ(outcome.loaded, 0);
     EXPECT_FALSE(outcome.figureRemembered);
+    // Each probe's wait shows, as every long wait does.
+    EXPECT_GE(progress.filter(QStringLiteral("[progress] Asking the conversion server whether it runs")).size(), 2)
+        << progress.join(QLatin1Char('\n')).toStdString();
+
+    // And the user may cancel it: the call ends there, starting nothing.
+    serveWith([](PeerConnection& connection) { connection.awaitClose(); }, 1);
+    clearLog();
+    app().clearDialogRecords();
+    QElapsedTimer clock;
+    qint64 cancelledAt = -1;
+    QTimer::singleShot(1000, [&] {
+        cancelledAt = clock.elapsed();
+        EXPECT_TRUE(DzProgress::cancelShown());
+    });
+    clock.start();
+    const Outcome cancelled = convertAndObserve();
+    EXPECT_GE(cancelledAt, 0);
+    EXPECT_LT(cancelled.elapsedMs - cancelledAt, 200);
+    EXPECT_TRUE(cancelled.dialogs.isEmpty());
+    EXPECT_TRUE(cancelled.lines.contains(QString::fromLatin1(cancelledByUser)));
+    EXPECT_FALSE(cancelled.lines.contains(QStringLiteral(" - Getting TF installation directory")));
 }
 
 TEST_F(FaultMatrix, PeerTricklingWithoutEnd_BothProbesGiveUpInTime)
@@ -262,6 +286,73 @@ TEST_F(FaultMatrix, ServerEndsBetweenProbeAndConversion_ProblemMessage)
 
     EXPECT_LT(outcome.elapsedMs, marginMs);
     expectConversionFailed(outcome);
+}
+
+// A server that answers the first probe and is gone by the second (one that is stopping),
+// and a peer that closes without a byte, which is no server.
+TEST_F(FaultMatrix, ProbeAnsweredThenNotOrWithoutAByte_TheUserIsTold)
+{
+    const struct {
+        const char* name;
+        std::function<void()> arrange;
+        QString dialog;
+    } cases[] = {
+        {"gone at the second probe", [this] { serve(dressReply, 1); },
+         QStringLiteral("The Garbwright Server did not answer")},
+        {"closes without a byte", [this] { serveWith([](PeerConnection& connection) { connection.readRequest(); }, 2); },
+         installDirMissing},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        clearLog();
+        app().clearDialogRecords();
+        c.arrange();
+
+        const Outcome outcome = convertAndObserve();
+
+        EXPECT_LT(outcome.elapsedMs, marginMs);
+        ASSERT_EQ(outcome.dialogs.size(), 1) << outcome.lines.join(QLatin1Char('\n')).toStdString();
+        EXPECT_TRUE(outcome.dialogs.first().contains(c.dialog)) << outcome.dialogs.first().toStdString();
+        EXPECT_EQ(outcome.loaded, 0);
+        EXPECT_FALSE(outcome.figureRemembered);
+        m_server.reset();
+    }
+}
+
+// The host cannot open the file the server names: no garment was loaded, so no later
+// skeleton, whoever loads it, is judged against the figure.
+TEST_F(FaultMatrix, HostCannotOpenTheConvertedFile_FigureForgotten)
+{
+    serve("Runtime:Libraries:Missing.cr2\n");
+
+    const Outcome outcome = convertAndObserve();
+
+    ASSERT_EQ(outcome.dialogs.size(), 1) << "the host's own";
+    EXPECT_TRUE(outcome.dialogs.first().contains(QStringLiteral("Missing.cr2")));
+    EXPECT_TRUE(outcome.lines.contains(QStringLiteral(" - Loading clothing")));
+    EXPECT_EQ(outcome.loaded, 0);
+    EXPECT_FALSE(outcome.figureRemembered);
+}
+
+// Cancel in the start-up wait, then a new call at once: the server launched first is still
+// starting, and it is waited for, not launched a second time beside itself.
+TEST_F(FaultMatrix, CancelThenCallAgainAtOnce_TheStartingServerIsWaitedFor)
+{
+    installScript(QStringLiteral("Slow"), "sleep 3\nexec '" GARBWRIGHT_SERVER_PATH "'\n");
+    QTimer::singleShot(500, [] { EXPECT_TRUE(DzProgress::cancelShown()); });
+    const Outcome cancelled = convertAndObserve();
+    clearLog();
+
+    const Outcome again = convertAndObserve();
+    m_clothing->stopServer();
+
+    EXPECT_EQ(cancelled.loaded, 0);
+    EXPECT_TRUE(cancelled.lines.contains(QString::fromLatin1(cancelledByUser)));
+    EXPECT_FALSE(again.lines.contains(QStringLiteral(" - Starting server")));
+    EXPECT_EQ(again.lines.filter(QStringLiteral(" ms ago is still starting; waiting for it")).size(), 1);
+    EXPECT_TRUE(again.dialogs.isEmpty()) << again.dialogs.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(again.loaded, 1);
+    EXPECT_TRUE(portFreed(5000)) << "the server did not end";
 }
 
 TEST_F(FaultMatrix, InstallDirMissing_ServerNotFoundMessageNamesTheUpdater)
