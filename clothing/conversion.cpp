@@ -20,6 +20,7 @@
 
 #include <QPointer>
 
+#include <initializer_list>
 #include <optional>
 #include <utility>
 
@@ -156,12 +157,19 @@ void BMPliantClothing::processPliantClothing(QString vendor, QString clothing, Q
         const QPointer<DzSkeleton> figure(selected);
 
         trace(" - Assembling message");
-        const QString field(QLatin1Char(Protocol::fieldTerminator));
-        const QString message = geomPath + field + vendor + field + clothing + field + scriptPath
-            + field + QLatin1Char(Protocol::requestTerminator);
+        // Appended in place: a chain of `+` would hold a copy of the whole request per field
+        // until its end, and a field may be many megabytes long.
+        QString message;
+        message.reserve(geomPath.size() + vendor.size() + clothing.size() + scriptPath.size() + 5); // and 5 terminators
+        const std::initializer_list<const QString*> values = {&geomPath, &vendor, &clothing, &scriptPath};
+        for (const QString* value : values) {
+            message += *value;
+            message += QLatin1Char(Protocol::fieldTerminator);
+        }
         // The request's own terminator ends the line, as it ends the request; a terminator
         // inside a field is shown as data.
-        trace(" - Message: " + loggable(message.left(message.size() - 1)) + Protocol::requestTerminator);
+        trace(" - Message: " + loggable(message) + Protocol::requestTerminator);
+        message += QLatin1Char(Protocol::requestTerminator);
 
         // Nothing is sent with a field the server would read as something else.
         const std::pair<Messages::RequestField, const QString*> fields[] = {
