@@ -86,6 +86,8 @@ TEST_F(Conversion, UnusableReplies_RefusedWithOneDialogAndNothingLoaded)
         {std::string("Runtime:\x1b[2J\0\x9b.cr2", 18), QStringLiteral("Runtime\\\\x1B[2J\\x00\\x9B.cr2")},
         // C1 controls alone: a line break (NEL) and a terminal's CSI.
         {"Runtime:Dress\x85\x9b" "1m.cr2\n", QStringLiteral("Runtime\\Dress\\x85\\x9B1m.cr2")},
+        // DEL, which is no part of a file name either.
+        {"Runtime:Dress\x7f.cr2\n", QStringLiteral("Runtime\\Dress\\x7F.cr2")},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.reply);

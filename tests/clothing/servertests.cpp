@@ -218,15 +218,29 @@ TEST_F(ServerSlots, Status_ReplyTextOrEmptyWithoutDialog)
                                      QStringLiteral(" - Returning result")}));
 }
 
-// However much it says: a probe's or a stop's reply ends at the reply cap.
+// However much it says: a probe's or a stop's reply ends at the reply cap, also when the
+// peer then goes on holding the connection open.
 TEST_F(ServerSlots, AnyPeerCompletingTheExchange_CountsAsRunning)
 {
-    for (const std::string& reply : {std::string("whatever it says\n"),
-                                     std::string(Protocol::maxReplyBytes + 5000, 'x')}) {
-        SCOPED_TRACE(reply.size());
+    const std::string overCap(Protocol::maxReplyBytes + 5000, 'x');
+    const struct {
+        std::string reply;
+        bool thenHoldsOpen;
+    } cases[] = {{"whatever it says\n", false}, {overCap, false}, {overCap, true}};
+    for (const auto& [reply, thenHoldsOpen] : cases) {
+        SCOPED_TRACE(std::to_string(reply.size()) + (thenHoldsOpen ? ", then holds the connection open" : ""));
         clearLog();
         app().clearDialogRecords();
-        const auto peer = answering(reply, 4);
+        const auto peer = thenHoldsOpen ? std::make_unique<LoopbackPeer>(
+                                              [reply = reply](PeerConnection& connection) {
+                                                  connection.readRequest();
+                                                  if (connection.send(reply))
+                                                      connection.awaitClose();
+                                              },
+                                              Protocol::serverPort, 4)
+                                        : answering(reply, 4);
+        QElapsedTimer timer;
+        timer.start();
 
         EXPECT_TRUE(m_clothing->isServerRunning());
         EXPECT_TRUE(inOrder(messages(), probeAnswered));
@@ -237,6 +251,7 @@ TEST_F(ServerSlots, AnyPeerCompletingTheExchange_CountsAsRunning)
                   QString::fromLatin1(reply.substr(0, Protocol::maxReplyBytes).c_str()));
         m_clothing->stopServer();
         EXPECT_TRUE(dialogTexts().isEmpty());
+        EXPECT_LT(timer.elapsed(), 2000) << "an exchange waited past the cap";
     }
 }
 
