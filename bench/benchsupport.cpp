@@ -1,4 +1,5 @@
 #include "benchsupport.h"
+#include "dzappcontrol.h"
 
 #include "dzapplogger.h"
 #include "orvlogging.h"
@@ -104,8 +105,8 @@ void Pairing::report(benchmark::State& state, int callsPerIteration) const
 
 HostLog::HostLog() : m_previous(dzApp)
 {
-    m_app.setLogWriter([](const QString&) {});
-    m_app.setDialogMode(DzApp::AcceptDialogs);
+    DzAppControl(m_app).setLogWriter([](const QString&) {});
+    DzAppControl(m_app).setDialogMode(DzAppControl::AcceptDialogs);
     dzApp = &m_app;
 }
 

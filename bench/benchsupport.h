@@ -7,6 +7,7 @@
 // design taken step by step with Asio, the baseline of a request.
 
 #include "dzapp.h"
+#include "dzappcontrol.h"
 
 #include <benchmark/benchmark.h>
 
@@ -110,7 +111,7 @@ public:
 
     DzApp& app() { return m_app; }
     const DzApp& app() const { return m_app; }
-    void clear() { m_app.clearLog(); }
+    void clear() { DzAppControl(m_app).clearLog(); }
 
 private:
     DzApp m_app;

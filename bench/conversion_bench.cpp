@@ -6,6 +6,7 @@
 // The module's port is fixed: this program uses 127.0.0.1:12345.
 
 #include "benchsupport.h"
+#include "dzappcontrol.h"
 #include "loopbackpeer.h"
 
 #include "dzcontentmgr.h"
@@ -88,19 +89,19 @@ public:
         while (m_scene.getNumNodes() > 1)
             delete m_scene.getNode(m_scene.getNumNodes() - 1);
         m_host.clear();
-        m_host.app().clearDialogRecords();
+        DzAppControl(m_host.app()).clearDialogRecords();
     }
 
-    int logLineCount() const { return m_host.app().logLines().size(); }
+    int logLineCount() const { return DzAppControl(m_host.app()).logLines().size(); }
 
     // The last conversion loaded the garment, fitted to the figure, and showed no dialog.
     bool lastConversionWorked() const
     {
-        if (m_scene.getNumNodes() != 2 || !m_host.app().dialogRecords().isEmpty())
+        if (m_scene.getNumNodes() != 2 || !DzAppControl(m_host.app()).dialogRecords().isEmpty())
             return false;
         const auto* garment = qobject_cast<const DzSkeleton*>(m_scene.getNode(1));
         return garment && garment->getName() == clothing
-            && m_host.app().logLines().filter(QStringLiteral("Clothing is conformed")).size() == 1;
+            && DzAppControl(m_host.app()).logLines().filter(QStringLiteral("Clothing is conformed")).size() == 1;
     }
 
 private:

@@ -2,6 +2,7 @@
 // DzAppLogger, host log) against spdlog formatting the same kind of line.
 
 #include "benchsupport.h"
+#include "dzappcontrol.h"
 
 #include "dzapplogger.h"
 #include "orvlogging.h"
@@ -53,7 +54,7 @@ void BM_LogLine(benchmark::State& state)
 
     // The line must really reach the host's log, or this measures nothing.
     Orv::Logging::log(Orv::Logging::Debug, message);
-    const QStringList lines = host.app().logLines();
+    const QStringList lines = DzAppControl(host.app()).logLines();
     if (lines.size() != 1 || !lines.first().startsWith(QLatin1String(DzAppLogger::linePrefix))
         || !lines.first().endsWith(QString::fromStdString("\t" + message))) {
         state.SkipWithError("the line did not reach the host log");

@@ -32,7 +32,8 @@ void DzAppLogger::log(std::string message, Orv::Logging::Level level)
     thread_local std::string text;
     text.assign(linePrefix);
     appendFormatted(text, message, level);
-    const QString line = QString::fromStdString(text);
+    // The line is UTF-8 from the slot to here, under any Qt version and host codec.
+    const QString line = QString::fromUtf8(text.data(), static_cast<int>(text.size()));
     if (text.capacity() > keptBufferBytes)
         std::string().swap(text);
     app->log(line);

@@ -8,8 +8,17 @@
 #include <QByteArray>
 #include <QString>
 
+#include <cstddef>
 #include <exception>
 #include <string>
+
+// The log's text is UTF-8 from the slots to the host's log, whatever the Qt version or the
+// host's codec for C strings: the escaping and the length bound work on UTF-8.
+inline std::string logText(const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
 
 // The slots trace every step at Debug level; values are appended to the literal text.
 inline void trace(const std::string& text)
@@ -25,18 +34,14 @@ inline void trace(const std::string& text)
 inline std::string loggable(const QString& value)
 {
     const int enough = static_cast<int>(Orv::maxLoggedValueBytes) + 1; // characters, at least as many bytes
-    if (value.size() <= enough) {
-        const QByteArray text = value.toUtf8();
-        return Orv::loggableText(std::string(text.constData(), static_cast<std::size_t>(text.size())));
-    }
+    if (value.size() <= enough)
+        return Orv::loggableText(logText(value));
     std::size_t characters = static_cast<std::size_t>(value.size());
     for (int i = 1; i < value.size(); ++i) {
         if (value.at(i).isLowSurrogate() && value.at(i - 1).isHighSurrogate())
             --characters;
     }
-    const QByteArray start = value.left(enough).toUtf8();
-    return Orv::loggableText(std::string(start.constData(), static_cast<std::size_t>(start.size())),
-                             Orv::maxLoggedValueBytes, characters);
+    return Orv::loggableText(logText(value.left(enough)), Orv::maxLoggedValueBytes, characters);
 }
 
 // The same, as text for a dialog or a progress line.

@@ -20,12 +20,16 @@ void waitUnder(DzProgress& progress, std::chrono::steady_clock::time_point end)
 {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point start = Clock::now();
-    const int firstStep = progress.getCurrentStep();
+    // The ticks stepped so far: the host's progress object does not tell its position, so
+    // the wait counts its own steps.
+    int stepped = 0;
     // Ticks fall on fixed instants after the start, so slow steps do not stretch the wait.
     for (Clock::time_point now = start; now < end; now = Clock::now()) {
         const Clock::time_point nextTick = start + ((now - start) / progressTick + 1) * progressTick;
         std::this_thread::sleep_until(std::min(nextTick, end));
-        progress.update(firstStep + static_cast<int>((Clock::now() - start) / progressTick));
+        const int due = static_cast<int>((Clock::now() - start) / progressTick);
+        progress.step(due - stepped); // a step of none still lets the host handle its events
+        stepped = due;
         stopIfCancelled(progress);
     }
 }

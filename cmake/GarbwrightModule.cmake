@@ -30,11 +30,21 @@ set(GARBWRIGHT_PLUGIN_SOURCES plugin/plugin.cpp)
 # The Windows module's export list: the two entry points, by name and ordinal.
 set(GARBWRIGHT_PLUGIN_WINDOWS_DEF plugin/garbwright.def)
 
-# Everything compiled into the module, per platform, and the folders its sources include from.
+# Everything compiled into the module, per platform, in link order, and the folders its sources
+# include from. A linker that builds statics in the order of the objects on its line (MSVC
+# does) builds the plug-in definition with its factory and the module constants first (after
+# the class's meta-object, moc_garbwright, which a build for the host puts before them), and
+# the logging library's root logger last; unloading destroys them in reverse.
 set(GARBWRIGHT_MODULE_SOURCES
-  ${GARBWRIGHT_LOGGING_SOURCES} ${GARBWRIGHT_SERVERLINK_SOURCES} ${GARBWRIGHT_REPLYRULES_SOURCES}
-  ${GARBWRIGHT_HOSTLOG_SOURCES} ${GARBWRIGHT_CLOTHING_SOURCES} ${GARBWRIGHT_PLUGIN_SOURCES})
+  ${GARBWRIGHT_PLUGIN_SOURCES} ${GARBWRIGHT_CLOTHING_SOURCES} ${GARBWRIGHT_HOSTLOG_SOURCES}
+  ${GARBWRIGHT_REPLYRULES_SOURCES} ${GARBWRIGHT_SERVERLINK_SOURCES} ${GARBWRIGHT_LOGGING_SOURCES})
 set(GARBWRIGHT_MODULE_INCLUDE_DIRS protocol logging serverlink clothing plugin)
+# Every conversion between Qt's strings and bytes in the module names its encoding: Qt 4 and
+# Qt 5 convert implicitly through different codecs.
+set(GARBWRIGHT_MODULE_DEFINITIONS QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_NO_CAST_FROM_BYTEARRAY)
+# Conversions that go through a codec the host may set, or that differ between Qt 4 and Qt 5;
+# the module's sources never call them.
+set(GARBWRIGHT_MODULE_FORBIDDEN_CALLS toStdString fromStdString toAscii fromAscii toLocal8Bit fromLocal8Bit)
 
 # Warnings for all of the project's own code (GCC and Clang spelling).
 set(GARBWRIGHT_WARNING_FLAGS -Wall -Wextra -Wpedantic -Wshadow -Woverloaded-virtual -Wcast-qual)

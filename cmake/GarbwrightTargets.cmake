@@ -39,6 +39,7 @@ endfunction()
 # the module's dynamic symbol table carries nothing but its two exports.
 function(garbwright_module_code target)
   garbwright_target_defaults(${target})
+  target_compile_definitions(${target} PRIVATE ${GARBWRIGHT_MODULE_DEFINITIONS})
   set_target_properties(${target} PROPERTIES
     POSITION_INDEPENDENT_CODE ON
     CXX_VISIBILITY_PRESET hidden

@@ -1,8 +1,12 @@
 #include "dzbasicdialog.h"
 
 #include "dzapp.h"
+#include "dzappcontrol.h"
+#include "dzbasicdialogrun.h"
 
 #include <QBoxLayout>
+#include <QCoreApplication>
+#include <QEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTextDocument>
@@ -32,6 +36,7 @@ DzBasicDialog::DzBasicDialog(QWidget* parent, const QString& name)
     connect(m_acceptButton, &QPushButton::clicked, this, &DzBasicDialog::accept);
     connect(m_cancelButton, &QPushButton::clicked, this, &DzBasicDialog::reject);
     connect(m_helpButton, &QPushButton::clicked, this, &DzBasicDialog::whatsThis);
+    new DialogRun(this);
 }
 
 DzBasicDialog::~DzBasicDialog() = default;
@@ -94,14 +99,14 @@ void DzBasicDialog::accept()
     QDialog::accept();
 }
 
-DzDialogRecord DzBasicDialog::describe() const
+DzDialogRecord DzAppControl::describe(const DzBasicDialog& dialog)
 {
     DzDialogRecord record;
-    record.title = windowTitle();
+    record.title = dialog.windowTitle();
     QStringList plain;
     QStringList rich;
-    for (int i = 0; i < m_content->count(); ++i) {
-        auto* label = qobject_cast<QLabel*>(m_content->itemAt(i)->widget());
+    for (int i = 0; i < dialog.m_content->count(); ++i) {
+        auto* label = qobject_cast<QLabel*>(dialog.m_content->itemAt(i)->widget());
         if (!label)
             continue;
         rich.append(label->text());
@@ -117,29 +122,48 @@ DzDialogRecord DzBasicDialog::describe() const
     }
     record.richText = rich.join(QLatin1Char('\n'));
     record.text = plain.join(QLatin1Char(' ')).simplified();
-    record.acceptText = m_acceptButton->text();
-    record.acceptShown = m_acceptButton->isVisibleTo(this);
-    record.cancelShown = m_cancelButton->isVisibleTo(this);
-    record.helpShown = m_helpButton->isVisibleTo(this);
+    record.acceptText = dialog.m_acceptButton->text();
+    record.acceptShown = dialog.m_acceptButton->isVisibleTo(&dialog);
+    record.cancelShown = dialog.m_cancelButton->isVisibleTo(&dialog);
+    record.helpShown = dialog.m_helpButton->isVisibleTo(&dialog);
     return record;
 }
 
-int DzBasicDialog::exec()
+DialogRun::DialogRun(DzBasicDialog* dialog) : QObject(dialog), m_dialog(dialog)
 {
-    const DzApp::DialogMode mode = dzApp ? dzApp->dialogMode() : DzApp::InteractiveDialogs;
-    DzDialogRecord record = describe();
-    int result;
-    if (mode == DzApp::InteractiveDialogs) {
-        result = QDialog::exec();
-    } else {
-        if (mode == DzApp::AcceptDialogs)
-            accept();
-        else
-            reject();
-        result = this->result();
+    dialog->installEventFilter(this);
+    connect(dialog, SIGNAL(finished(int)), this, SLOT(report(int)));
+}
+
+bool DialogRun::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_dialog && event->type() == QEvent::Show) {
+        // What the user is shown, taken before anyone answers.
+        m_record = DzAppControl::describe(*m_dialog);
+        m_shown = true;
+        // Answered from within the dialog's own loop, once it runs, as a user would.
+        if (DzAppControl::currentDialogMode() != DzAppControl::InteractiveDialogs)
+            QCoreApplication::postEvent(this, new QEvent(QEvent::User));
     }
-    record.accepted = result == QDialog::Accepted;
+    return false;
+}
+
+void DialogRun::customEvent(QEvent* event)
+{
+    if (event->type() != QEvent::User || !m_dialog->isVisible())
+        return;
+    if (DzAppControl::currentDialogMode() == DzAppControl::AcceptDialogs)
+        static_cast<QDialog*>(m_dialog)->accept(); // through QDialog, where it is public
+    else
+        m_dialog->reject();
+}
+
+void DialogRun::report(int result)
+{
+    if (!m_shown)
+        return;
+    m_shown = false;
+    m_record.accepted = result == QDialog::Accepted;
     if (dzApp)
-        dzApp->reportDialog(record);
-    return result;
+        DzAppControl(*dzApp).reportDialog(m_record);
 }

@@ -11,11 +11,12 @@ class QHBoxLayout;
 class QLayout;
 class QPushButton;
 class QVBoxLayout;
-struct DzDialogRecord;
 
 // The host's standard dialog: a content area above a row of buttons (help on the left;
 // accept and cancel on the right). Pressing accept runs apply() and then closes the dialog,
-// so apply() is where a subclass takes the user's confirmation.
+// so apply() is where a subclass takes the user's confirmation. A dialog run with exec() is
+// shown to the user or answered at once, as the stand-in host is set to answer dialogs, and
+// every run is reported to it.
 class DZCORE_EXPORT DzBasicDialog : public QDialog {
     Q_OBJECT
 public:
@@ -34,15 +35,6 @@ public:
     void showAcceptButton(bool onOff);
     void setAcceptButtonText(const QString& text);
 
-    // Runs the dialog the way the application is set to answer dialogs: shown to the user,
-    // or answered at once (see DzApp::DialogMode). Every run is reported to the application.
-    // (Not marked override: QDialog::exec() is virtual in Qt 5 only, so callers call it on
-    // the dialog itself.)
-    int exec();
-
-    // What the dialog would show: title, content as text, and its buttons.
-    DzDialogRecord describe() const;
-
 protected slots:
     virtual void apply();
     virtual void whatsThis();
@@ -51,6 +43,8 @@ protected:
     void accept() override;
 
 private:
+    friend class DzAppControl;
+
     QVBoxLayout* m_content;
     QPushButton* m_helpButton;
     QPushButton* m_acceptButton;

@@ -1,6 +1,7 @@
 #include "dzclassfactory.h"
 
 #include "dzapp.h"
+#include "dzappcontrol.h"
 
 #include <QMetaEnum>
 
@@ -21,7 +22,7 @@ QObject* DzClassFactory::createInstance(QScriptContext* context) const
         object = createInstance(args);
     }
     if (dzApp && object && !object->parent())
-        dzApp->keepUntilExit(object);
+        DzAppControl(*dzApp).keepUntilExit(object);
     return object;
 }
 

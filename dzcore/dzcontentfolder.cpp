@@ -1,7 +1,7 @@
 #include "dzcontentfolder.h"
 
-DzContentFolder::DzContentFolder(const QString& fullPath, bool isImportFolder, QObject* parent)
-    : DzBase(parent), m_fullPath(fullPath), m_isImportFolder(isImportFolder)
+DzContentFolder::DzContentFolder(const QString& fullPath, QObject* parent)
+    : DzBase(parent), m_fullPath(fullPath)
 {
     setName(fullPath);
 }
@@ -11,9 +11,4 @@ DzContentFolder::~DzContentFolder() = default;
 QString DzContentFolder::getFullPath() const
 {
     return m_fullPath;
-}
-
-bool DzContentFolder::isImportFolder() const
-{
-    return m_isImportFolder;
 }

@@ -8,18 +8,15 @@
 class DZCORE_EXPORT DzContentFolder : public DzBase {
     Q_OBJECT
 public:
-    explicit DzContentFolder(const QString& fullPath, bool isImportFolder = false,
-                             QObject* parent = nullptr);
+    explicit DzContentFolder(const QString& fullPath, QObject* parent = nullptr);
     ~DzContentFolder() override;
 
 public slots:
     // Absolute, '/' between components, no trailing separator.
     QString getFullPath() const;
-    bool isImportFolder() const;
 
 private:
     QString m_fullPath;
-    bool m_isImportFolder;
 };
 
 #endif

@@ -118,6 +118,45 @@ DzSkeleton* selectedFigure()
     return selected.size() == 1 ? qobject_cast<DzSkeleton*>(selected.first()) : nullptr;
 }
 
+// The folders a lookup searches, in the order they were added: the content folders, and
+// the import folders too when asked.
+QList<DzContentFolder*> searchFolders(const QList<DzContentFolder*>& folders,
+                                      const QSet<const DzContentFolder*>& imports,
+                                      bool useImportFolders)
+{
+    QList<DzContentFolder*> searched;
+    for (DzContentFolder* folder : folders) {
+        if (useImportFolders || !imports.contains(folder))
+            searched.append(folder);
+    }
+    return searched;
+}
+
+// Adds a folder for the directory, owned by `owner`; null when the directory does not exist
+// or is already known.
+DzContentFolder* addFolder(QList<DzContentFolder*>& folders, QObject* owner, const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.isDir())
+        return nullptr;
+    const QString fullPath = normalised(info.absoluteFilePath());
+    for (const DzContentFolder* folder : folders) {
+        if (folder->getFullPath() == fullPath)
+            return nullptr;
+    }
+    folders.append(new DzContentFolder(fullPath, owner));
+    return folders.last();
+}
+
+// Tells the user, and the host log, that a file cannot be opened, and why.
+bool refuseToOpen(const QString& path, const QString& reason)
+{
+    const QString text = QStringLiteral("Cannot open \"%1\": %2").arg(loggable(path), reason);
+    hostLog(text);
+    showMessage(openFailedTitle, text);
+    return false;
+}
+
 } // namespace
 
 DzContentMgr::DzContentMgr(QObject* parent) : QObject(parent) {}
@@ -126,47 +165,26 @@ DzContentMgr::~DzContentMgr() = default;
 
 bool DzContentMgr::addContentDirectory(const QString& path)
 {
-    return addFolder(path, false);
+    return addFolder(m_folders, this, path) != nullptr;
 }
 
 bool DzContentMgr::addImportDirectory(const QString& path)
 {
-    return addFolder(path, true);
-}
-
-bool DzContentMgr::addFolder(const QString& path, bool isImport)
-{
-    const QFileInfo info(path);
-    if (!info.isDir())
-        return false;
-    const QString fullPath = normalised(info.absoluteFilePath());
-    for (const DzContentFolder* folder : m_folders) {
-        if (folder->getFullPath() == fullPath)
-            return false;
-    }
-    m_folders.append(new DzContentFolder(fullPath, isImport, this));
-    return true;
+    DzContentFolder* const folder = addFolder(m_folders, this, path);
+    if (folder)
+        m_imports.insert(folder);
+    return folder != nullptr;
 }
 
 int DzContentMgr::getNumContentDirectories() const
 {
-    return searchFolders(false).size();
+    return searchFolders(m_folders, m_imports, false).size();
 }
 
 DzContentFolder* DzContentMgr::getContentDirectory(int index) const
 {
-    const QList<DzContentFolder*> folders = searchFolders(false);
+    const QList<DzContentFolder*> folders = searchFolders(m_folders, m_imports, false);
     return index >= 0 && index < folders.size() ? folders.at(index) : nullptr;
-}
-
-QList<DzContentFolder*> DzContentMgr::searchFolders(bool useImportFolders) const
-{
-    QList<DzContentFolder*> folders;
-    for (DzContentFolder* folder : m_folders) {
-        if (useImportFolders || !folder->isImportFolder())
-            folders.append(folder);
-    }
-    return folders;
 }
 
 DzContentFolder* DzContentMgr::findBaseDirectory(const QString& path, bool useImportFolders) const
@@ -175,7 +193,7 @@ DzContentFolder* DzContentMgr::findBaseDirectory(const QString& path, bool useIm
     if (!isAbsoluteAnywhere(target))
         return nullptr;
     DzContentFolder* best = nullptr;
-    for (DzContentFolder* folder : searchFolders(useImportFolders)) {
+    for (DzContentFolder* folder : searchFolders(m_folders, m_imports, useImportFolders)) {
         if (isInside(target, folder->getFullPath())
             && (!best || folder->getFullPath().size() > best->getFullPath().size()))
             best = folder;
@@ -198,7 +216,7 @@ QString DzContentMgr::getAbsolutePath(const QString& relativePath, bool useImpor
     const QString relative = normalised(relativePath);
     const QString preferred = preferredPath.isEmpty() ? QString() : normalised(preferredPath);
 
-    QList<DzContentFolder*> order = searchFolders(useImportFolders);
+    QList<DzContentFolder*> order = searchFolders(m_folders, m_imports, useImportFolders);
     for (int i = 0; i < order.size(); ++i) {
         if (!preferred.isEmpty()
             && (order.at(i)->getFullPath() == preferred || order.at(i)->getName() == preferredPath)) {
@@ -224,14 +242,6 @@ QString DzContentMgr::getAbsolutePath(const QString& relativePath, bool useImpor
             m_unresolvedReason = isAFolder;
     }
     return QString();
-}
-
-bool DzContentMgr::refuseToOpen(const QString& path, const QString& reason) const
-{
-    const QString text = QStringLiteral("Cannot open \"%1\": %2").arg(loggable(path), reason);
-    hostLog(text);
-    showMessage(openFailedTitle, text);
-    return false;
 }
 
 bool DzContentMgr::openFile(const QString& path, bool merge)

@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 class DzContentFolder;
@@ -40,12 +41,8 @@ public slots:
     bool openFile(const QString& path, bool merge = true);
 
 private:
-    bool refuseToOpen(const QString& path, const QString& reason) const;
-
-    bool addFolder(const QString& path, bool isImport);
-    QList<DzContentFolder*> searchFolders(bool useImportFolders) const;
-
-    QList<DzContentFolder*> m_folders;
+    QList<DzContentFolder*> m_folders;      // content and import folders, in the order added
+    QSet<const DzContentFolder*> m_imports; // which of them are import folders
     // The last getAbsolutePath() that found nothing: what was asked for and why it failed.
     mutable QString m_unresolvedPath;
     mutable QString m_unresolvedReason;

@@ -1,5 +1,7 @@
 #include "dznode.h"
 
+#include "dzscene.h"
+
 DzNode::DzNode(const QString& name, QObject* parent) : DzBase(parent)
 {
     setName(name);
@@ -17,5 +19,7 @@ void DzNode::select(bool onOff)
     if (m_selected == onOff)
         return;
     m_selected = onOff;
-    emit selectionStateChanged(this, onOff);
+    auto* scene = qobject_cast<DzScene*>(parent());
+    if (scene && scene->m_members.contains(this))
+        emit scene->nodeSelectionListChanged();
 }

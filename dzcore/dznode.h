@@ -12,10 +12,8 @@ public:
 
 public slots:
     bool isSelected() const;
+    // A node in the scene has the scene announce the change of its selection.
     void select(bool onOff = true);
-
-signals:
-    void selectionStateChanged(DzNode* node, bool onOff);
 
 private:
     bool m_selected = false;

@@ -1,5 +1,7 @@
 #include "dzplugin.h"
 
+#include "dzplugincontrol.h"
+
 DzPlugin::DzPlugin(const QString& name, const QString& author, const QString& description,
                    int major, int minor, int rev, int build)
     : m_name(name), m_author(author), m_description(description)
@@ -40,14 +42,9 @@ void DzPlugin::addClassFactory(DzClassFactory* factory)
         m_factories.append(factory);
 }
 
-int DzPlugin::getNumClassFactories() const
+QList<DzClassFactory*> DzPluginControl::classFactories(const DzPlugin& plugin)
 {
-    return m_factories.size();
-}
-
-DzClassFactory* DzPlugin::getClassFactory(int index) const
-{
-    return index >= 0 && index < m_factories.size() ? m_factories.at(index) : nullptr;
+    return plugin.m_factories;
 }
 
 void DzPlugin::setAuthor(const QString& author)

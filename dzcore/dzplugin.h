@@ -30,10 +30,10 @@ public:
     void setVersion(int major, int minor, int rev, int build);
 
     void addClassFactory(DzClassFactory* factory);
-    int getNumClassFactories() const;
-    DzClassFactory* getClassFactory(int index) const;
 
 private:
+    friend class DzPluginControl;
+
     QString m_name;
     QString m_author;
     QString m_description;

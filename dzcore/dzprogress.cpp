@@ -1,6 +1,8 @@
 #include "dzprogress.h"
 
 #include "dzapp.h"
+#include "dzappcontrol.h"
+#include "dzprogresscontrol.h"
 
 #include <QApplication>
 #include <QBoxLayout>
@@ -70,14 +72,15 @@ public:
     void display(DzProgress* progress)
     {
         m_shown = progress;
-        m_info->setText(progress->getInfo());
-        const int total = progress->getTotalSteps();
+        m_info->setText(DzProgressControl::info(*progress));
+        const int total = DzProgressControl::totalSteps(*progress);
         m_bar->setRange(0, total > 0 ? total : 0);
         if (total > 0)
-            m_bar->setValue(qMin(progress->getCurrentStep(), total));
-        m_elapsed->setVisible(progress->showsTimeElapsed());
-        m_elapsed->setText(DzProgress::tr("Elapsed time: %1").arg(elapsedText(progress->elapsedMs())));
-        m_button->setVisible(progress->isCancellable());
+            m_bar->setValue(qMin(DzProgressControl::currentStep(*progress), total));
+        m_elapsed->setVisible(DzProgressControl::showsTimeElapsed(*progress));
+        const QString elapsed = elapsedText(DzProgressControl::elapsedMs(*progress));
+        m_elapsed->setText(DzProgress::tr("Elapsed time: %1").arg(elapsed));
+        m_button->setVisible(DzProgressControl::isCancellable(*progress));
         if (!isVisible())
             QDialog::show();
     }
@@ -100,7 +103,7 @@ public:
     {
         if (m_finished)
             QDialog::reject();
-        else if (m_shown && m_shown->isCancellable())
+        else if (m_shown && DzProgressControl::isCancellable(*m_shown))
             m_shown->cancel();
     }
 
@@ -153,24 +156,24 @@ public:
         return m_dialog && m_dialog->isVisible() && m_dialog->shown() == progress;
     }
 
-    void setLineWriter(DzProgress::LineWriter writer) { m_writer = std::move(writer); }
+    void setLineWriter(DzProgressControl::LineWriter writer) { m_writer = std::move(writer); }
 
     bool cancelShown()
     {
         DzProgress* current = innermost();
-        if (!current || !current->isCancellable() || current->isCancelled())
+        if (!current || !DzProgressControl::isCancellable(*current) || current->isCancelled())
             return false;
         current->cancel();
         s_cancellableShown = false;
         if (!dialogsShown() && m_writer)
-            m_writer(QStringLiteral("[progress] ") + current->getInfo() + QStringLiteral(": cancelled"));
+            m_writer(QStringLiteral("[progress] ") + DzProgressControl::info(*current) + QStringLiteral(": cancelled"));
         return true;
     }
 
     void present()
     {
         DzProgress* current = innermost();
-        s_cancellableShown = current && current->isCancellable() && !current->isCancelled();
+        s_cancellableShown = current && DzProgressControl::isCancellable(*current) && !current->isCancelled();
         if (!current) {
             closeDialog();
             m_lastInfo.clear();
@@ -192,7 +195,7 @@ private:
     static bool dialogsShown()
     {
         return qobject_cast<QApplication*>(QCoreApplication::instance()) && dzApp
-            && dzApp->dialogMode() == DzApp::InteractiveDialogs;
+            && DzAppControl::currentDialogMode() == DzAppControl::InteractiveDialogs;
     }
 
     void showDialog(DzProgress* progress)
@@ -210,13 +213,13 @@ private:
 
     void writeLine(const DzProgress* progress)
     {
-        const QString line = progress->describe();
-        const bool newText = progress != m_lastShown || progress->getInfo() != m_lastInfo;
+        const QString line = DzProgressControl::describe(*progress);
+        const bool newText = progress != m_lastShown || DzProgressControl::info(*progress) != m_lastInfo;
         const bool due = line != m_lastLine && m_sinceLine.isValid() && m_sinceLine.elapsed() >= lineIntervalMs;
         if (!newText && !due)
             return;
         m_lastShown = progress;
-        m_lastInfo = progress->getInfo();
+        m_lastInfo = DzProgressControl::info(*progress);
         m_lastLine = line;
         m_sinceLine.start();
         if (m_writer)
@@ -225,7 +228,7 @@ private:
 
     QList<DzProgress*> m_alive;
     QPointer<ProgressDialog> m_dialog;
-    DzProgress::LineWriter m_writer;
+    DzProgressControl::LineWriter m_writer;
     const DzProgress* m_lastShown = nullptr;
     QString m_lastInfo;
     QString m_lastLine;
@@ -243,7 +246,7 @@ DzProgress::DzProgress(const QString& info, int totalSteps, bool isCancellable, 
     m_presented = onMainThread();
     if (m_presented)
         Presenter::instance().add(this);
-    changed(true);
+    DzProgressControl::changed(*this, true);
 }
 
 DzProgress::~DzProgress()
@@ -256,67 +259,9 @@ bool DzProgress::isCancelled() const
     return m_cancelled;
 }
 
-QString DzProgress::getInfo() const
-{
-    return m_info;
-}
-
-int DzProgress::getCurrentStep() const
-{
-    return m_currentStep;
-}
-
-int DzProgress::getTotalSteps() const
-{
-    return m_totalSteps;
-}
-
-bool DzProgress::isCancellable() const
-{
-    return m_cancellable;
-}
-
-bool DzProgress::showsTimeElapsed() const
-{
-    return m_showTimeElapsed;
-}
-
 bool DzProgress::isEnabled()
 {
     return s_enabled;
-}
-
-qint64 DzProgress::elapsedMs() const
-{
-    return m_elapsed.elapsed();
-}
-
-QString DzProgress::describe() const
-{
-    QStringList details;
-    if (m_totalSteps > 0)
-        details.append(tr("%1%").arg(qMin(m_currentStep, m_totalSteps) * 100 / m_totalSteps));
-    if (m_showTimeElapsed)
-        details.append(elapsedText(elapsedMs()));
-    QString line = QStringLiteral("[progress] ") + m_info;
-    if (!details.isEmpty())
-        line += QStringLiteral(": ") + details.join(QStringLiteral(", "));
-    return line;
-}
-
-bool DzProgress::cancelShown()
-{
-    return Presenter::instance().cancelShown();
-}
-
-bool DzProgress::cancellableShown()
-{
-    return s_cancellableShown;
-}
-
-void DzProgress::setLineWriter(LineWriter writer)
-{
-    Presenter::instance().setLineWriter(std::move(writer));
 }
 
 void DzProgress::step(int numSteps)
@@ -324,12 +269,12 @@ void DzProgress::step(int numSteps)
     update(m_currentStep + numSteps);
 }
 
-void DzProgress::update(int currentStep)
+void DzProgress::update(int position)
 {
     if (m_finished)
         return;
-    m_currentStep = qMax(0, currentStep);
-    changed(true);
+    m_currentStep = qMax(0, position);
+    DzProgressControl::changed(*this, true);
 }
 
 void DzProgress::setInfo(const QString& info)
@@ -337,7 +282,7 @@ void DzProgress::setInfo(const QString& info)
     if (m_finished)
         return;
     m_info = info;
-    changed(false);
+    DzProgressControl::changed(*this, false);
 }
 
 void DzProgress::enable(bool onOff)
@@ -350,9 +295,9 @@ void DzProgress::enable(bool onOff)
     }
 }
 
-void DzProgress::setCloseOnFinish(bool onOff)
+void DzProgress::setCloseOnFinish(bool closeOnFinish)
 {
-    m_closeOnFinish = onOff;
+    m_closeOnFinish = closeOnFinish;
 }
 
 void DzProgress::finish()
@@ -375,9 +320,68 @@ void DzProgress::cancel()
     m_cancelled = true;
 }
 
-void DzProgress::changed(bool processEvents)
+QString DzProgressControl::info(const DzProgress& progress)
 {
-    if (!m_presented)
+    return progress.m_info;
+}
+
+int DzProgressControl::currentStep(const DzProgress& progress)
+{
+    return progress.m_currentStep;
+}
+
+int DzProgressControl::totalSteps(const DzProgress& progress)
+{
+    return progress.m_totalSteps;
+}
+
+bool DzProgressControl::isCancellable(const DzProgress& progress)
+{
+    return progress.m_cancellable;
+}
+
+bool DzProgressControl::showsTimeElapsed(const DzProgress& progress)
+{
+    return progress.m_showTimeElapsed;
+}
+
+qint64 DzProgressControl::elapsedMs(const DzProgress& progress)
+{
+    return progress.m_elapsed.elapsed();
+}
+
+QString DzProgressControl::describe(const DzProgress& progress)
+{
+    QStringList details;
+    const int total = progress.m_totalSteps;
+    if (total > 0)
+        details.append(DzProgress::tr("%1%").arg(qMin(progress.m_currentStep, total) * 100 / total));
+    if (progress.m_showTimeElapsed)
+        details.append(elapsedText(elapsedMs(progress)));
+    QString line = QStringLiteral("[progress] ") + progress.m_info;
+    if (!details.isEmpty())
+        line += QStringLiteral(": ") + details.join(QStringLiteral(", "));
+    return line;
+}
+
+bool DzProgressControl::cancelShown()
+{
+    return Presenter::instance().cancelShown();
+}
+
+bool DzProgressControl::cancellableShown()
+{
+    return s_cancellableShown;
+}
+
+void DzProgressControl::setLineWriter(LineWriter writer)
+{
+    Presenter::instance().setLineWriter(std::move(writer));
+}
+
+void DzProgressControl::changed(DzProgress& progress, bool processEvents)
+{
+    if (!progress.m_presented)
         return;
     try {
         Presenter& presenter = Presenter::instance();
@@ -386,7 +390,7 @@ void DzProgress::changed(bool processEvents)
             return;
         // A cancellable piece of work shown in its modal dialog lets the user reach the
         // dialog's button; otherwise the user's input waits until the work is done.
-        const bool inputToDialog = m_cancellable && presenter.showsDialogFor(this);
+        const bool inputToDialog = progress.m_cancellable && presenter.showsDialogFor(&progress);
         QCoreApplication::processEvents(inputToDialog ? QEventLoop::AllEvents
                                                       : QEventLoop::ExcludeUserInputEvents);
     } catch (...) {

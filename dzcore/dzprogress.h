@@ -7,8 +7,6 @@
 #include <QElapsedTimer>
 #include <QString>
 
-#include <functional>
-
 // The host's progress object, created around long work on the main thread. While one is
 // alive the host shows it: a progress dialog (info text, bar, elapsed time) when dialogs
 // are shown to the user, otherwise a "[progress] ..." line each time its text changes and
@@ -20,8 +18,6 @@
 class DZCORE_EXPORT DzProgress {
     Q_DECLARE_TR_FUNCTIONS(DzProgress)
 public:
-    using LineWriter = std::function<void(const QString&)>;
-
     // totalSteps 0: the amount of work is unknown, and the bar only shows that work goes on.
     explicit DzProgress(const QString& info, int totalSteps = 0, bool isCancellable = false,
                         bool showTimeElapsed = false);
@@ -29,46 +25,26 @@ public:
     ~DzProgress();
 
     bool isCancelled() const;
-    QString getInfo() const;
-    int getCurrentStep() const;
-    int getTotalSteps() const;
-    bool isCancellable() const;
-    bool showsTimeElapsed() const;
-    qint64 elapsedMs() const;
-    // What the host shows of this work, in the words of a progress line.
-    QString describe() const;
-
-    // The host's way to cancel, as the dialog's Cancel button does: cancels the innermost
-    // piece of work shown, if the user may cancel it, and says so in a progress line. False
-    // when nothing cancellable is shown.
-    static bool cancelShown();
-    // Whether cancelShown() would cancel something; safe to ask from a signal handler.
-    static bool cancellableShown();
-
-    // Where progress lines go when no dialog is shown (standard error in a batch run of the
-    // host); nowhere by default.
-    static void setLineWriter(LineWriter writer);
 
     // Whether the host shows progress at all (it does unless disabled); the work goes on,
     // and steps still let the host handle its events, either way.
-    static void enable(bool onOff);
+    static void enable(bool onOff = true);
     static bool isEnabled();
 
     void step(int numSteps = 1);
-    void update(int currentStep);
+    void update(int position);
     void setInfo(const QString& info);
     // Whether the dialog closes when this work finishes (the default) or stays open, full,
     // until the user closes it.
-    void setCloseOnFinish(bool onOff);
+    void setCloseOnFinish(bool closeOnFinish);
     void finish();
     void cancel();
 
 private:
+    friend class DzProgressControl;
+
     DzProgress(const DzProgress&) = delete;
     DzProgress& operator=(const DzProgress&) = delete;
-
-    // Shows the change; `processEvents`: also lets the host handle its pending events.
-    void changed(bool processEvents);
 
     QString m_info;
     int m_totalSteps;

@@ -4,12 +4,25 @@
 
 DzScene* dzScene = nullptr;
 
+namespace {
+
+// Deletes the nodes that left the scene while it announced a node.
+void releaseRemovedNodes(QList<QPointer<DzNode>>& removedNodes)
+{
+    const QList<QPointer<DzNode>> nodes = removedNodes;
+    removedNodes.clear();
+    for (const QPointer<DzNode>& node : nodes)
+        delete node.data();
+}
+
+} // namespace
+
 DzScene::DzScene(QObject* parent) : QObject(parent) {}
 
 DzScene::~DzScene()
 {
     clear();
-    releaseRemovedNodes();
+    releaseRemovedNodes(m_removedNodes);
 }
 
 void DzScene::addNode(DzNode* node)
@@ -20,8 +33,19 @@ void DzScene::addNode(DzNode* node)
     node->setParent(this);
     m_nodes.append(node);
     m_members.insert(node);
-    connect(node, &QObject::destroyed, this, &DzScene::forget);
-    connect(node, &DzNode::selectionStateChanged, this, &DzScene::nodeSelectionListChanged);
+    connect(node, &QObject::destroyed, this, [this](QObject* gone) {
+        // Called from QObject's destructor: the node is no longer a DzNode, so compare
+        // addresses.
+        if (!m_members.remove(gone))
+            return;
+        for (int i = m_nodes.size() - 1; i >= 0; --i) {
+            if (static_cast<QObject*>(m_nodes.at(i)) == gone) {
+                m_nodes.removeAt(i);
+                emit nodeSelectionListChanged();
+                return;
+            }
+        }
+    });
     // The node stays alive until every receiver of both signals has seen it, whatever they do.
     ++m_announcing;
     const QPointer<DzNode> announced(node);
@@ -29,7 +53,7 @@ void DzScene::addNode(DzNode* node)
     if (auto* skeleton = qobject_cast<DzSkeleton*>(announced.data()))
         emit skeletonAdded(skeleton);
     if (--m_announcing == 0)
-        releaseRemovedNodes();
+        releaseRemovedNodes(m_removedNodes);
 }
 
 void DzScene::clear()
@@ -54,14 +78,6 @@ void DzScene::clear()
         node->setParent(nullptr);
     while (!m_nodes.isEmpty())
         delete m_nodes.last();
-}
-
-void DzScene::releaseRemovedNodes()
-{
-    const QList<QPointer<DzNode>> nodes = m_removedNodes;
-    m_removedNodes.clear();
-    for (const QPointer<DzNode>& node : nodes)
-        delete node.data();
 }
 
 DzNode* DzScene::findNode(const QString& name) const
@@ -102,18 +118,4 @@ void DzScene::selectAllNodes(bool onOff)
 {
     for (DzNode* node : m_nodes)
         node->select(onOff);
-}
-
-void DzScene::forget(QObject* node)
-{
-    // Called from QObject's destructor: the node is no longer a DzNode, so compare addresses.
-    if (!m_members.remove(node))
-        return;
-    for (int i = m_nodes.size() - 1; i >= 0; --i) {
-        if (static_cast<QObject*>(m_nodes.at(i)) == node) {
-            m_nodes.removeAt(i);
-            emit nodeSelectionListChanged();
-            return;
-        }
-    }
 }

@@ -43,8 +43,8 @@ signals:
     void nodeSelectionListChanged();
 
 private:
-    void forget(QObject* node);
-    void releaseRemovedNodes();
+    // A node tells its scene when its selection changes.
+    friend class DzNode;
 
     QList<DzNode*> m_nodes;
     QSet<const QObject*> m_members; // m_nodes again, for membership tests in constant time

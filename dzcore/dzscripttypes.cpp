@@ -1,6 +1,7 @@
 #include "dzscripttypes.h"
 
 #include "dzapp.h"
+#include "dzappcontrol.h"
 #include "dzcontentfolder.h"
 #include "dzcontentmgr.h"
 #include "dzscene.h"
@@ -37,7 +38,7 @@ QScriptValue constructTimer(QScriptContext* context, QScriptEngine* engine)
         return context->throwError(QScriptContext::SyntaxError, QStringLiteral("DzTimer: use new DzTimer()"));
     auto* timer = new DzTimer;
     if (dzApp)
-        dzApp->keepUntilExit(timer);
+        DzAppControl(*dzApp).keepUntilExit(timer);
     else
         timer->setParent(engine);
     return engine->newQObject(timer, QScriptEngine::QtOwnership);

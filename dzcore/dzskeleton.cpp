@@ -14,15 +14,13 @@ void DzSkeleton::setFollowTarget(DzSkeleton* target)
     if (target == this || target == m_followTarget.data())
         return;
     if (const DzSkeleton* previous = m_followTarget.data())
-        disconnect(previous, &QObject::destroyed, this, &DzSkeleton::onFollowTargetDestroyed);
+        disconnect(previous, &QObject::destroyed, this, nullptr);
     m_followTarget = target;
-    if (target)
-        connect(target, &QObject::destroyed, this, &DzSkeleton::onFollowTargetDestroyed);
+    if (target) {
+        connect(target, &QObject::destroyed, this, [this] {
+            m_followTarget.clear();
+            emit followTargetChanged(nullptr);
+        });
+    }
     emit followTargetChanged(target);
-}
-
-void DzSkeleton::onFollowTargetDestroyed()
-{
-    m_followTarget.clear();
-    emit followTargetChanged(nullptr);
 }

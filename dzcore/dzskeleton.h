@@ -23,8 +23,6 @@ signals:
     void followTargetChanged(DzSkeleton* target);
 
 private:
-    void onFollowTargetDestroyed();
-
     QPointer<DzSkeleton> m_followTarget;
 };
 

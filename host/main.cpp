@@ -2,8 +2,10 @@
 // directories, and runs a host script with every plug-in class registered.
 
 #include "dzapp.h"
+#include "dzappcontrol.h"
 #include "dzcontentmgr.h"
 #include "dzprogress.h"
+#include "dzprogresscontrol.h"
 #include "dzscene.h"
 #include "pluginloader.h"
 #include "scenefile.h"
@@ -46,7 +48,7 @@ public:
             char byte;
             while (::read(s_pipe[0], &byte, 1) == 1) {
             }
-            DzProgress::cancelShown();
+            DzProgressControl::cancelShown();
             arm();
         });
         arm();
@@ -65,7 +67,7 @@ private:
     {
         // One interrupt at a time is turned into a cancel; the next ends the host.
         ::signal(SIGINT, SIG_DFL);
-        if (!DzProgress::cancellableShown()) {
+        if (!DzProgressControl::cancellableShown()) {
             ::raise(SIGINT);
             return;
         }
@@ -185,42 +187,43 @@ int main(int argc, char* argv[])
     if (!listOnly && !QFileInfo(positional.first()).isFile())
         return usageError(QStringLiteral("script %1 does not exist").arg(positional.first()));
 
-    DzApp::DialogMode dialogMode = display ? DzApp::InteractiveDialogs : DzApp::AcceptDialogs;
+    DzAppControl::DialogMode dialogMode =
+        display ? DzAppControl::InteractiveDialogs : DzAppControl::AcceptDialogs;
     if (parser.isSet(dialogsOption)) {
         const QString mode = parser.value(dialogsOption);
         if (mode == QLatin1String("accept"))
-            dialogMode = DzApp::AcceptDialogs;
+            dialogMode = DzAppControl::AcceptDialogs;
         else if (mode == QLatin1String("reject"))
-            dialogMode = DzApp::RejectDialogs;
+            dialogMode = DzAppControl::RejectDialogs;
         else if (mode == QLatin1String("interactive"))
-            dialogMode = DzApp::InteractiveDialogs;
+            dialogMode = DzAppControl::InteractiveDialogs;
         else
             return usageError(QStringLiteral("--dialogs takes accept, reject or interactive, not '%1'").arg(mode));
-        if (dialogMode == DzApp::InteractiveDialogs && !display)
+        if (dialogMode == DzAppControl::InteractiveDialogs && !display)
             return usageError(QStringLiteral("interactive dialogs need a display"));
     }
 
     DzApp app;
     DzScene scene;
     const HostGlobals globals(&app, &scene);
-    app.setDialogMode(dialogMode);
-    app.setDialogWriter([](const QString& line) { writeLine(stderr, line); });
+    DzAppControl(app).setDialogMode(dialogMode);
+    DzAppControl(app).setDialogWriter([](const QString& line) { writeLine(stderr, line); });
     // Without dialogs shown to a user, long work reports its progress here instead, and
     // Ctrl+C cancels what may be cancelled.
-    DzProgress::setLineWriter([](const QString& line) { writeLine(stderr, line); });
+    DzProgressControl::setLineWriter([](const QString& line) { writeLine(stderr, line); });
     std::unique_ptr<InterruptToCancel> interrupts;
-    if (dialogMode != DzApp::InteractiveDialogs)
+    if (dialogMode != DzAppControl::InteractiveDialogs)
         interrupts = std::make_unique<InterruptToCancel>();
 
     std::shared_ptr<QFile> logFile;
     const QString logTarget = parser.isSet(logOption) ? parser.value(logOption) : QStringLiteral("-");
     if (logTarget == QLatin1String("-")) {
-        app.setLogWriter([](const QString& line) { writeLine(stdout, line); });
+        DzAppControl(app).setLogWriter([](const QString& line) { writeLine(stdout, line); });
     } else {
         logFile = std::make_shared<QFile>(logTarget);
         if (!logFile->open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
             return usageError(QStringLiteral("cannot write the log to %1: %2").arg(logTarget, logFile->errorString()));
-        app.setLogWriter([logFile](const QString& line) {
+        DzAppControl(app).setLogWriter([logFile](const QString& line) {
             logFile->write(line.toUtf8() + '\n');
             logFile->flush();
         });

@@ -1,6 +1,7 @@
 #include "pluginloader.h"
 
 #include "dzplugin.h"
+#include "dzplugincontrol.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -74,8 +75,8 @@ bool PluginLoader::loadModule(const QString& fileName)
 void PluginLoader::registerClasses(QScriptEngine* engine) const
 {
     for (const LoadedPlugin& plugin : m_plugins) {
-        for (int i = 0; i < plugin.definition->getNumClassFactories(); ++i)
-            plugin.definition->getClassFactory(i)->registerClass(engine);
+        for (const DzClassFactory* factory : DzPluginControl::classFactories(*plugin.definition))
+            factory->registerClass(engine);
     }
 }
 
@@ -90,8 +91,7 @@ QString PluginLoader::describe() const
             << "  version:     " << definition->getVersionString() << '\n'
             << "  description: " << definition->getDescription() << '\n'
             << "  module:      " << plugin.fileName << '\n';
-        for (int i = 0; i < definition->getNumClassFactories(); ++i) {
-            const DzClassFactory* factory = definition->getClassFactory(i);
+        for (const DzClassFactory* factory : DzPluginControl::classFactories(*definition)) {
             out << "  class:       " << factory->className() << ' '
                 << factory->classID().toString() << '\n';
         }

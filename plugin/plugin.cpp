@@ -6,10 +6,11 @@
 #include "garbwright.h"
 #include "garbwrightconstants.h"
 
-DZ_PLUGIN_DEFINITION("Pliant Clothing");
-DZ_PLUGIN_AUTHOR("Brackenmoor");
+// The texts are made QStrings here, so that they mean the same under any codec the host sets.
+DZ_PLUGIN_DEFINITION(QString::fromLatin1("Pliant Clothing"));
+DZ_PLUGIN_AUTHOR(QString::fromLatin1("Brackenmoor"));
 DZ_PLUGIN_VERSION(1, 0, 0, 0);
-DZ_PLUGIN_DESCRIPTION("This plugin allows DAZ Studio users to use Pliant Clothing");
+DZ_PLUGIN_DESCRIPTION(QString::fromLatin1("This plugin allows DAZ Studio users to use Pliant Clothing"));
 DZ_PLUGIN_CLASS_GUID(BMPliantClothing, 78494DDE-5300-4CC9-A1D1-001ECDE80AA3);
 
 const std::string serverHost = "localhost";

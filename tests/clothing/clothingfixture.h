@@ -2,6 +2,7 @@
 #define GARBWRIGHT_TESTS_CLOTHINGFIXTURE_H
 
 #include "dzskeleton.h"
+#include "dzappcontrol.h"
 #include "garbwright.h"
 #include "hostfixture.h"
 #include "recordinglogger.h"
@@ -28,10 +29,10 @@ protected:
         HostFixture::SetUp();
         ASSERT_TRUE(m_settingsDir.isValid());
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir.path());
-        app().setDialogMode(DzApp::AcceptDialogs);
+        DzAppControl(app()).setDialogMode(DzAppControl::AcceptDialogs);
         m_clothing = std::make_unique<BMPliantClothing>();
-        app().clearLog();
-        app().clearDialogRecords();
+        DzAppControl(app()).clearLog();
+        DzAppControl(app()).clearDialogRecords();
         m_log = std::make_unique<RootRecording>();
     }
 
@@ -45,7 +46,7 @@ protected:
     // Empties the host's log and the messages below.
     void clearLog()
     {
-        app().clearLog();
+        DzAppControl(app()).clearLog();
         m_log->clear();
     }
 
@@ -72,7 +73,7 @@ protected:
     QStringList dialogTexts() const
     {
         QStringList texts;
-        for (const DzDialogRecord& record : app().dialogRecords())
+        for (const DzDialogRecord& record : DzAppControl(app()).dialogRecords())
             texts.append(record.richText);
         return texts;
     }

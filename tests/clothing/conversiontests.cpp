@@ -2,6 +2,7 @@
 // conform check of the garment the host then loads.
 
 #include "conversionfixture.h"
+#include "dzappcontrol.h"
 
 #include <algorithm>
 #include <utility>
@@ -88,18 +89,24 @@ TEST_F(Conversion, UnusableReplies_RefusedWithOneDialogAndNothingLoaded)
         {"Runtime:Dress\x85\x9b" "1m.cr2\n", QStringLiteral("Runtime\\Dress\\x85\\x9B1m.cr2")},
         // DEL, which is no part of a file name either.
         {"Runtime:Dress\x7f.cr2\n", QStringLiteral("Runtime\\Dress\\x7F.cr2")},
+        // The log is UTF-8 whatever the Qt version: a Western letter stays one character,
+        // U+0085 is escaped, and a long value is cut on a character boundary and counted in
+        // characters.
+        {"Runtime:Caf\xe9\x85.txt\n", QStringLiteral("Runtime\\Caf\u00e9\\x85.txt")},
+        {"Runtime:" + std::string(5000, '\xe9') + "\n",
+         QStringLiteral("Runtime\\") + QString(2044, QChar(0xe9)) + QStringLiteral(" ... (5008 characters)")},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.reply);
         clearLog();
-        app().clearDialogRecords();
+        DzAppControl(app()).clearDialogRecords();
         serve(c.reply);
 
         convert();
 
         EXPECT_TRUE(messages().contains(QStringLiteral(" - Converted cr2 file: ") + c.logged))
             << messages().join(QLatin1Char('\n')).toStdString();
-        for (const QString& line : app().logLines())
+        for (const QString& line : DzAppControl(app()).logLines())
             EXPECT_FALSE(line.contains(QLatin1String("\nLoaded")) || line.contains(QChar(0x1b))
                          || line.contains(QChar(0)) || line.contains(QChar(0x9b)));
         EXPECT_EQ(dialogTexts(), QStringList{processingFailed});
@@ -171,7 +178,7 @@ TEST_F(Conversion, FieldTheWireCannotCarry_OneDialogNothingSentNothingLoaded)
     for (const auto& c : cases) {
         SCOPED_TRACE((c.named + QLatin1Char(' ') + c.why).toStdString());
         clearLog();
-        app().clearDialogRecords();
+        DzAppControl(app()).clearDialogRecords();
         m_body->setName(c.figure);
         serve(dressReply);
 
@@ -193,7 +200,7 @@ TEST_F(Conversion, FieldTheWireCannotCarry_OneDialogNothingSentNothingLoaded)
         if (request.size() < 4096) {
             EXPECT_TRUE(messages().contains(QStringLiteral(" - Message: ") + request + QLatin1Char('\n')));
         }
-        for (QString line : app().logLines()) {
+        for (QString line : DzAppControl(app()).logLines()) {
             if (line.endsWith(QLatin1Char('\n')) && line.contains(QLatin1String(" - Message: ")))
                 line.chop(1);
             EXPECT_LT(line.size(), 4096 + 200); // the value's 4096 bytes at most, and the line's own text

@@ -1,4 +1,5 @@
 #include "dzapplogger.h"
+#include "dzappcontrol.h"
 
 #include <dzapp.h>
 #include <orvlogging.h>
@@ -26,7 +27,7 @@ public:
     HostApp(const HostApp&) = delete;
     HostApp& operator=(const HostApp&) = delete;
 
-    QStringList lines() const { return m_app.logLines(); }
+    QStringList lines() const { return DzAppControl(m_app).logLines(); }
 
 private:
     DzApp m_app;
@@ -44,9 +45,12 @@ TEST(DzAppLogger, Line_ReachesHostWithPrefix)
         composite.add(sink);
     }
     composite.log("Getting server status", Debug);
+    // Log text is UTF-8 all the way to the host, whatever codec the host's Qt sets.
+    composite.log("Caf\xc3\xa9", Debug);
 
     const QStringList lines = host.lines();
-    ASSERT_EQ(lines.size(), 1);
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines[1].endsWith(QStringLiteral("\tCaf\u00e9"))) << lines[1].toStdString();
     const std::string line = lines[0].toStdString();
     const std::regex expected(
         R"(\[Pliant Clothing Plugin\] \[Debug\]\t\[[^\]]+\] \d\d:\d\d:\d\d \d+(\.\d{1,3})?\tGetting server status)");

@@ -1,4 +1,5 @@
 #include "clothingfixture.h"
+#include "dzappcontrol.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -19,7 +20,7 @@ TEST_F(ClothingObject, SecondConstruction_LogsItsLinesOnceWithoutASecondSink)
     EXPECT_EQ(messages(), (QStringList{
         QStringLiteral("Connecting dzScene::skeletonLoaded() signal to this::clothingLoaded() slot"),
         QStringLiteral("Pliant clothing plugin initialized")}));
-    for (const QString& line : app().logLines())
+    for (const QString& line : DzAppControl(app()).logLines())
         EXPECT_TRUE(line.startsWith(QStringLiteral("[Pliant Clothing Plugin] [Debug]\t[")));
 }
 
@@ -57,7 +58,7 @@ void whileDialogOpen(const std::function<void(QWidget*)>& inspect, const QString
 
 TEST_F(ErrorDialog, Shown_ModalRichTextWithOkOnlyAndLoggedFirst)
 {
-    app().setDialogMode(DzApp::InteractiveDialogs);
+    DzAppControl(app()).setDialogMode(DzAppControl::InteractiveDialogs);
     const QString message = QStringLiteral("<h3>Heading</h3><br>line<br><a href=\"https://example.org/\">link</a>");
     bool inspected = false;
     whileDialogOpen([&](QWidget* dialog) {
@@ -86,13 +87,13 @@ TEST_F(ErrorDialog, Shown_ModalRichTextWithOkOnlyAndLoggedFirst)
 
 TEST_F(ErrorDialog, ConfirmationRequested_ShowsCancelAndCancellingAnswersZero)
 {
-    app().setDialogMode(DzApp::InteractiveDialogs);
+    DzAppControl(app()).setDialogMode(DzAppControl::InteractiveDialogs);
     whileDialogOpen([](QWidget*) {}, QStringLiteral("Cancel"));
     EXPECT_EQ(m_clothing->displayError(QStringLiteral("sure?"), true), 0);
 
-    app().setDialogMode(DzApp::AcceptDialogs);
+    DzAppControl(app()).setDialogMode(DzAppControl::AcceptDialogs);
     EXPECT_EQ(m_clothing->displayError(QStringLiteral("sure?"), true), 1);
-    const DzDialogRecord record = app().dialogRecords().last();
+    const DzDialogRecord record = DzAppControl(app()).dialogRecords().last();
     EXPECT_TRUE(record.cancelShown);
     EXPECT_FALSE(record.helpShown);
     EXPECT_EQ(record.acceptText, QStringLiteral("Ok"));
@@ -100,7 +101,7 @@ TEST_F(ErrorDialog, ConfirmationRequested_ShowsCancelAndCancellingAnswersZero)
 
 TEST_F(ErrorDialog, ClosedWithoutConfirming_AnswersZero)
 {
-    app().setDialogMode(DzApp::RejectDialogs);
+    DzAppControl(app()).setDialogMode(DzAppControl::RejectDialogs);
     EXPECT_EQ(m_clothing->displayError(QStringLiteral("closed")), 0);
 }
 
@@ -116,7 +117,7 @@ TEST_F(ErrorDialog, EmptyMessage_EmptyLabelAndEmptyLogMessage)
 {
     EXPECT_EQ(m_clothing->displayError(QString()), 1);
     EXPECT_EQ(messagesAt(QStringLiteral("Error")), QStringList{QString()});
-    EXPECT_EQ(app().dialogRecords().last().richText, QString());
+    EXPECT_EQ(DzAppControl(app()).dialogRecords().last().richText, QString());
 }
 
 } // namespace

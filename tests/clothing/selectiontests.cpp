@@ -1,4 +1,5 @@
 #include "clothingfixture.h"
+#include "dzappcontrol.h"
 
 #include <functional>
 
@@ -42,7 +43,7 @@ TEST_F(FigureSelection, BadSelections_OneDialogEachAndNoFigure)
         scene().clear();
         c.select();
         clearLog();
-        app().clearDialogRecords();
+        DzAppControl(app()).clearDialogRecords();
 
         EXPECT_EQ(m_clothing->getSelectedFigure(), nullptr);
         EXPECT_EQ(dialogTexts(), QStringList{c.message});

@@ -1,9 +1,10 @@
 // The server slots against real peers on the server's fixed port.
 
 #include "clothingfixture.h"
+#include "dzappcontrol.h"
 #include "loopbackpeer.h"
 
-#include "dzprogress.h"
+#include "dzprogresscontrol.h"
 #include "protocol.h"
 
 #include <QDir>
@@ -54,7 +55,7 @@ TEST_F(ServerSlots, InstallDirAbsentOrEmpty_OneDialogWithTheHomepageLink)
         if (storeEmpty)
             setInstallDir(QString());
         clearLog();
-        app().clearDialogRecords();
+        DzAppControl(app()).clearDialogRecords();
 
         m_clothing->startServer();
 
@@ -97,14 +98,14 @@ TEST_F(ServerSlots, ServerProgramMissing_ServerNotFoundMessage)
     EXPECT_FALSE(messages().contains(QStringLiteral(" - Starting server")));
 
     // A directory name is shown as text, never rendered as markup.
-    app().clearDialogRecords();
+    DzAppControl(app()).clearDialogRecords();
     setInstallDir(install.path() + QStringLiteral("/<i>Tailor&forge/"));
     m_clothing->startServer();
     EXPECT_EQ(dialogTexts(), QStringList{serverNotFoundMessage(
                                  install.path() + QStringLiteral("/&lt;i&gt;Tailor&amp;forge/TF Updater.exe"))});
 
     // Its control characters are shown escaped, in the dialog as in the log.
-    app().clearDialogRecords();
+    DzAppControl(app()).clearDialogRecords();
     setInstallDir(install.path() + QStringLiteral("/Tailor\x1b[2J\nforge/"));
     m_clothing->startServer();
     const QString shown = install.path() + QStringLiteral("/Tailor\\x1B[2J\\x0Aforge/");
@@ -230,7 +231,7 @@ TEST_F(ServerSlots, AnyPeerCompletingTheExchange_CountsAsRunning)
     for (const auto& [reply, thenHoldsOpen] : cases) {
         SCOPED_TRACE(std::to_string(reply.size()) + (thenHoldsOpen ? ", then holds the connection open" : ""));
         clearLog();
-        app().clearDialogRecords();
+        DzAppControl(app()).clearDialogRecords();
         const auto peer = thenHoldsOpen ? std::make_unique<LoopbackPeer>(
                                               [reply = reply](PeerConnection& connection) {
                                                   connection.readRequest();
@@ -272,7 +273,7 @@ TEST_F(ServerSlots, PeerThatNeverAnswers_ProbeGivesUpWithinItsBound)
     EXPECT_LT(timer.elapsed(), Protocol::probeTimeout.count() + 2000);
 
     // The stop request waits on it as long, showing progress, and the user may cancel it.
-    QTimer::singleShot(1000, [] { EXPECT_TRUE(DzProgress::cancelShown()); });
+    QTimer::singleShot(1000, [] { EXPECT_TRUE(DzProgressControl::cancelShown()); });
     timer.restart();
     m_clothing->stopServer();
     EXPECT_LT(timer.elapsed(), 1500);

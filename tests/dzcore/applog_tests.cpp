@@ -1,4 +1,5 @@
 #include "dzapp.h"
+#include "dzappcontrol.h"
 
 #include <gtest/gtest.h>
 
@@ -14,32 +15,32 @@ TEST(DzAppLog, KeepsEveryLineInOrderAndForwardsIt)
     DzApp app;
     QStringList forwarded;
     app.log(QStringLiteral("before a writer"));
-    app.setLogWriter([&forwarded](const QString& line) { forwarded.append(line); });
+    DzAppControl(app).setLogWriter([&forwarded](const QString& line) { forwarded.append(line); });
     app.log(QStringLiteral("[Pliant Clothing Plugin] [Debug]\t[1] one"));
     app.log(QString());
-    EXPECT_EQ(app.logLines(), (QStringList{"before a writer", "[Pliant Clothing Plugin] [Debug]\t[1] one", ""}));
+    EXPECT_EQ(DzAppControl(app).logLines(), (QStringList{"before a writer", "[Pliant Clothing Plugin] [Debug]\t[1] one", ""}));
     EXPECT_EQ(forwarded, (QStringList{"[Pliant Clothing Plugin] [Debug]\t[1] one", ""}));
-    app.clearLog();
-    EXPECT_TRUE(app.logLines().isEmpty());
+    DzAppControl(app).clearLog();
+    EXPECT_TRUE(DzAppControl(app).logLines().isEmpty());
 
     // Only a bounded tail is kept, by lines and by characters; the writer gets everything.
     forwarded.clear();
-    for (int i = 0; i < DzApp::maxKeptLogLines + 3; ++i)
+    for (int i = 0; i < DzAppControl::maxKeptLogLines + 3; ++i)
         app.log(QString::number(i));
-    EXPECT_EQ(forwarded.size(), DzApp::maxKeptLogLines + 3);
-    EXPECT_EQ(app.logLines().size(), DzApp::maxKeptLogLines);
-    EXPECT_EQ(app.logLines().first(), QStringLiteral("3"));
-    const QString huge(DzApp::maxKeptLogCharacters, QLatin1Char('x'));
+    EXPECT_EQ(forwarded.size(), DzAppControl::maxKeptLogLines + 3);
+    EXPECT_EQ(DzAppControl(app).logLines().size(), DzAppControl::maxKeptLogLines);
+    EXPECT_EQ(DzAppControl(app).logLines().first(), QStringLiteral("3"));
+    const QString huge(DzAppControl::maxKeptLogCharacters, QLatin1Char('x'));
     app.log(huge);
     app.log(huge);
-    EXPECT_EQ(app.logLines(), QStringList{huge});
+    EXPECT_EQ(DzAppControl(app).logLines(), QStringList{huge});
 }
 
 TEST(DzAppLog, SeveralThreads_NoLineLostOrTorn)
 {
     DzApp app;
     std::atomic<int> forwarded{0};
-    app.setLogWriter([&forwarded](const QString&) { ++forwarded; });
+    DzAppControl(app).setLogWriter([&forwarded](const QString&) { ++forwarded; });
     constexpr int threadCount = 8;
     constexpr int linesEach = 500;
     std::vector<std::thread> threads;
@@ -52,7 +53,7 @@ TEST(DzAppLog, SeveralThreads_NoLineLostOrTorn)
     for (std::thread& thread : threads)
         thread.join();
 
-    const QStringList lines = app.logLines();
+    const QStringList lines = DzAppControl(app).logLines();
     ASSERT_EQ(lines.size(), threadCount * linesEach);
     EXPECT_EQ(forwarded.load(), threadCount * linesEach);
     EXPECT_EQ(QSet<QString>(lines.begin(), lines.end()).size(), threadCount * linesEach);
@@ -69,43 +70,43 @@ TEST(DzAppLog, SeveralThreads_NoLineLostOrTorn)
 TEST(DzAppLog, FailingWriter_NothingEscapesAndTheLineIsKept)
 {
     DzApp app;
-    app.setLogWriter([](const QString&) { throw std::runtime_error("disk full"); });
+    DzAppControl(app).setLogWriter([](const QString&) { throw std::runtime_error("disk full"); });
     EXPECT_NO_THROW(app.log(QStringLiteral("kept")));
     EXPECT_NO_THROW(app.log(QStringLiteral("kept too")));
-    EXPECT_EQ(app.logLines(), (QStringList{"kept", "kept too"}));
+    EXPECT_EQ(DzAppControl(app).logLines(), (QStringList{"kept", "kept too"}));
 }
 
 TEST(DzAppDialogs, FailingDialogWriter_NothingEscapesAndTheDialogIsRecorded)
 {
     DzApp app;
-    app.setDialogMode(DzApp::AcceptDialogs);
-    app.setDialogWriter([](const QString&) { throw std::runtime_error("closed"); });
+    DzAppControl(app).setDialogMode(DzAppControl::AcceptDialogs);
+    DzAppControl(app).setDialogWriter([](const QString&) { throw std::runtime_error("closed"); });
     DzDialogRecord record;
     record.title = QStringLiteral("T");
-    EXPECT_NO_THROW(app.reportDialog(record));
-    EXPECT_EQ(app.dialogRecords().size(), 1);
+    EXPECT_NO_THROW(DzAppControl(app).reportDialog(record));
+    EXPECT_EQ(DzAppControl(app).dialogRecords().size(), 1);
 }
 
 TEST(DzAppDialogs, KeepsABoundedTailOfRecords)
 {
     DzApp app;
     DzDialogRecord record;
-    for (int i = 0; i < DzApp::maxKeptDialogRecords + 3; ++i) {
+    for (int i = 0; i < DzAppControl::maxKeptDialogRecords + 3; ++i) {
         record.title = QString::number(i);
-        app.reportDialog(record);
+        DzAppControl(app).reportDialog(record);
     }
-    ASSERT_EQ(app.dialogRecords().size(), DzApp::maxKeptDialogRecords);
-    EXPECT_EQ(app.dialogRecords().first().title, QStringLiteral("3"));
+    ASSERT_EQ(DzAppControl(app).dialogRecords().size(), DzAppControl::maxKeptDialogRecords);
+    EXPECT_EQ(DzAppControl(app).dialogRecords().first().title, QStringLiteral("3"));
 
     // Long texts count by their characters; the latest record stays, however long.
-    record.text = QString(DzApp::maxKeptDialogCharacters / 2, QLatin1Char('x'));
+    record.text = QString(DzAppControl::maxKeptDialogCharacters / 2, QLatin1Char('x'));
     record.richText = record.text;
     record.title = QStringLiteral("first");
-    app.reportDialog(record);
+    DzAppControl(app).reportDialog(record);
     record.title = QStringLiteral("second");
-    app.reportDialog(record);
-    ASSERT_EQ(app.dialogRecords().size(), 1);
-    EXPECT_EQ(app.dialogRecords().first().title, QStringLiteral("second"));
-    app.clearDialogRecords();
-    EXPECT_TRUE(app.dialogRecords().isEmpty());
+    DzAppControl(app).reportDialog(record);
+    ASSERT_EQ(DzAppControl(app).dialogRecords().size(), 1);
+    EXPECT_EQ(DzAppControl(app).dialogRecords().first().title, QStringLiteral("second"));
+    DzAppControl(app).clearDialogRecords();
+    EXPECT_TRUE(DzAppControl(app).dialogRecords().isEmpty());
 }

@@ -1,4 +1,5 @@
 #include "dzcontentfolder.h"
+#include "dzappcontrol.h"
 #include "dzcontentmgr.h"
 #include "dzskeleton.h"
 
@@ -29,7 +30,7 @@ QString toBackslashes(QString path)
 
 bool logMentions(const DzApp& app, const QString& text)
 {
-    for (const QString& line : app.logLines()) {
+    for (const QString& line : DzAppControl(app).logLines()) {
         if (line.contains(text))
             return true;
     }
@@ -43,7 +44,7 @@ protected:
     void SetUp() override
     {
         HostFixture::SetUp();
-        app().setDialogMode(DzApp::AcceptDialogs);
+        DzAppControl(app()).setDialogMode(DzAppControl::AcceptDialogs);
         ASSERT_TRUE(m_temp.isValid());
         root = QDir(m_temp.path()).absolutePath();
         content = root + QStringLiteral("/content");
@@ -333,24 +334,24 @@ TEST_F(OpenFileTest, Unreadable_FalseWithAReasonAndSceneUnchanged)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        app().clearLog();
-        app().clearDialogRecords();
+        DzAppControl(app()).clearLog();
+        DzAppControl(app()).clearDialogRecords();
         EXPECT_FALSE(mgr->openFile(c.path, true));
         const QString shown = c.shown.isEmpty() ? c.path : c.shown;
-        EXPECT_TRUE(logMentions(app(), shown)) << app().logLines().join('\n').toStdString();
+        EXPECT_TRUE(logMentions(app(), shown)) << DzAppControl(app()).logLines().join('\n').toStdString();
         // The user is told too: one dialog, naming the file.
-        ASSERT_EQ(app().dialogRecords().size(), 1);
-        EXPECT_TRUE(app().dialogRecords().first().text.contains(shown));
-        EXPECT_TRUE(app().dialogRecords().first().richText.contains(shown));
+        ASSERT_EQ(DzAppControl(app()).dialogRecords().size(), 1);
+        EXPECT_TRUE(DzAppControl(app()).dialogRecords().first().text.contains(shown));
+        EXPECT_TRUE(DzAppControl(app()).dialogRecords().first().richText.contains(shown));
     }
     // A lookup that found nothing gives an empty path; opening it names what was looked for.
     for (const QString& relative : {QStringLiteral("Runtime\\missing.cr2"), QStringLiteral("Runtime")}) {
         SCOPED_TRACE(relative.toStdString());
-        app().clearDialogRecords();
+        DzAppControl(app()).clearDialogRecords();
         EXPECT_FALSE(mgr->openFile(mgr->getAbsolutePath(relative, true), true));
-        ASSERT_EQ(app().dialogRecords().size(), 1);
-        EXPECT_TRUE(app().dialogRecords().first().text.contains(QStringLiteral("\"%1\"").arg(relative)))
-            << app().dialogRecords().first().text.toStdString();
+        ASSERT_EQ(DzAppControl(app()).dialogRecords().size(), 1);
+        EXPECT_TRUE(DzAppControl(app()).dialogRecords().first().text.contains(QStringLiteral("\"%1\"").arg(relative)))
+            << DzAppControl(app()).dialogRecords().first().text.toStdString();
     }
     EXPECT_EQ(added.count(), 0);
     EXPECT_EQ(scene().getNumNodes(), 1);

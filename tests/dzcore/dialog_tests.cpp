@@ -1,4 +1,5 @@
 #include "dzbasicdialog.h"
+#include "dzappcontrol.h"
 #include "dzprogress.h"
 
 #include "hostfixture.h"
@@ -41,7 +42,7 @@ protected:
     void SetUp() override
     {
         HostFixture::SetUp();
-        app().setDialogWriter([this](const QString& line) { written.append(line); });
+        DzAppControl(app()).setDialogWriter([this](const QString& line) { written.append(line); });
     }
 
     // An error dialog like the plug-in's: rich text, one "Ok" button.
@@ -87,14 +88,14 @@ TEST_F(DialogTest, PressingCancel_ClosesWithoutApply)
 
 TEST_F(DialogTest, AcceptMode_ExecAnswersAtOnceAndIsRecorded)
 {
-    app().setDialogMode(DzApp::AcceptDialogs);
+    DzAppControl(app()).setDialogMode(DzAppControl::AcceptDialogs);
     RecordingDialog dialog(nullptr, QStringLiteral("Pliant Clothing Error"));
     fill(dialog, QStringLiteral("<h3>ERROR: Could not find it.</h3><br>Run the <b>updater</b>"));
 
     EXPECT_EQ(dialog.exec(), QDialog::Accepted);
     EXPECT_EQ(dialog.applied, 1);
-    ASSERT_EQ(app().dialogRecords().size(), 1);
-    const DzDialogRecord record = app().dialogRecords().first();
+    ASSERT_EQ(DzAppControl(app()).dialogRecords().size(), 1);
+    const DzDialogRecord record = DzAppControl(app()).dialogRecords().first();
     EXPECT_EQ(record.title, QStringLiteral("Pliant Clothing Error"));
     EXPECT_EQ(record.text, QStringLiteral("ERROR: Could not find it. Run the updater"));
     EXPECT_EQ(record.richText, QStringLiteral("<h3>ERROR: Could not find it.</h3><br>Run the <b>updater</b>"));
@@ -108,22 +109,22 @@ TEST_F(DialogTest, AcceptMode_ExecAnswersAtOnceAndIsRecorded)
 
 TEST_F(DialogTest, RejectMode_ExecAnswersAtOnceWithoutApply)
 {
-    app().setDialogMode(DzApp::RejectDialogs);
+    DzAppControl(app()).setDialogMode(DzAppControl::RejectDialogs);
     RecordingDialog dialog(nullptr, QStringLiteral("Question"));
     fill(dialog, QStringLiteral("Plain   text,\n  folded"));
     dialog.showCancelButton(true);
 
     EXPECT_EQ(dialog.exec(), QDialog::Rejected);
     EXPECT_EQ(dialog.applied, 0);
-    ASSERT_EQ(app().dialogRecords().size(), 1);
-    EXPECT_FALSE(app().dialogRecords().first().accepted);
-    EXPECT_TRUE(app().dialogRecords().first().cancelShown);
+    ASSERT_EQ(DzAppControl(app()).dialogRecords().size(), 1);
+    EXPECT_FALSE(DzAppControl(app()).dialogRecords().first().accepted);
+    EXPECT_TRUE(DzAppControl(app()).dialogRecords().first().cancelShown);
     EXPECT_EQ(written, (QStringList{"[dialog] Question: Plain text, folded"}));
 }
 
 TEST_F(DialogTest, InteractiveMode_WaitsForTheUserAndPrintsNothing)
 {
-    app().setDialogMode(DzApp::InteractiveDialogs);
+    DzAppControl(app()).setDialogMode(DzAppControl::InteractiveDialogs);
     RecordingDialog dialog(nullptr, QStringLiteral("Question"));
     fill(dialog, QStringLiteral("Sure?"));
     // The "user" presses Ok once the dialog's own loop runs.
@@ -133,8 +134,8 @@ TEST_F(DialogTest, InteractiveMode_WaitsForTheUserAndPrintsNothing)
 
     EXPECT_EQ(dialog.exec(), QDialog::Accepted);
     EXPECT_EQ(dialog.applied, 1);
-    ASSERT_EQ(app().dialogRecords().size(), 1);
-    EXPECT_TRUE(app().dialogRecords().first().accepted);
+    ASSERT_EQ(DzAppControl(app()).dialogRecords().size(), 1);
+    EXPECT_TRUE(DzAppControl(app()).dialogRecords().first().accepted);
     EXPECT_TRUE(written.isEmpty());
 }
 
@@ -142,7 +143,7 @@ TEST_F(DialogTest, InteractiveMode_WaitsForTheUserAndPrintsNothing)
 // Names in a progress text (a figure's, a garment's) are shown as written, never as markup.
 TEST_F(DialogTest, ProgressDialog_ShowsItsTextAsWritten)
 {
-    app().setDialogMode(DzApp::InteractiveDialogs);
+    DzAppControl(app()).setDialogMode(DzAppControl::InteractiveDialogs);
     const QString info = QStringLiteral("Converting <h1>Dress</h1> for <a href=\"x\">Base</a><img src=\"y\">");
     DzProgress progress(info);
 

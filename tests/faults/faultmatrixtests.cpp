@@ -4,6 +4,8 @@
 // behind.
 
 #include "conversionfixture.h"
+#include "dzprogresscontrol.h"
+#include "dzappcontrol.h"
 
 #include "dzprogress.h"
 #include "waitprogress.h"
@@ -152,11 +154,11 @@ TEST_F(FaultMatrix, PeerAcceptsAndNeverAnswers_BothProbesGiveUpInTime)
     // Holds each connection open, reading, until the client gives up on it.
     serveWith([](PeerConnection& connection) { connection.awaitClose(); }, 2);
     QStringList progress;
-    DzProgress::setLineWriter([&](const QString& line) { progress.append(line); });
+    DzProgressControl::setLineWriter([&](const QString& line) { progress.append(line); });
 
     const Outcome outcome = convertAndObserve();
 
-    DzProgress::setLineWriter(nullptr);
+    DzProgressControl::setLineWriter(nullptr);
     EXPECT_LT(outcome.elapsedMs, twoProbesMs + marginMs);
     EXPECT_GE(outcome.elapsedMs, twoProbesMs - 100);
     ASSERT_EQ(outcome.dialogs.size(), 1) << outcome.lines.join(QLatin1Char('\n')).toStdString();
@@ -170,12 +172,12 @@ TEST_F(FaultMatrix, PeerAcceptsAndNeverAnswers_BothProbesGiveUpInTime)
     // And the user may cancel it: the call ends there, starting nothing.
     serveWith([](PeerConnection& connection) { connection.awaitClose(); }, 1);
     clearLog();
-    app().clearDialogRecords();
+    DzAppControl(app()).clearDialogRecords();
     QElapsedTimer clock;
     qint64 cancelledAt = -1;
     QTimer::singleShot(1000, [&] {
         cancelledAt = clock.elapsed();
-        EXPECT_TRUE(DzProgress::cancelShown());
+        EXPECT_TRUE(DzProgressControl::cancelShown());
     });
     clock.start();
     const Outcome cancelled = convertAndObserve();
@@ -305,7 +307,7 @@ TEST_F(FaultMatrix, ProbeAnsweredThenNotOrWithoutAByte_TheUserIsTold)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         clearLog();
-        app().clearDialogRecords();
+        DzAppControl(app()).clearDialogRecords();
         c.arrange();
 
         const Outcome outcome = convertAndObserve();
@@ -339,7 +341,7 @@ TEST_F(FaultMatrix, HostCannotOpenTheConvertedFile_FigureForgotten)
 TEST_F(FaultMatrix, CancelThenCallAgainAtOnce_TheStartingServerIsWaitedFor)
 {
     installScript(QStringLiteral("Slow"), "sleep 3\nexec '" GARBWRIGHT_SERVER_PATH "'\n");
-    QTimer::singleShot(500, [] { EXPECT_TRUE(DzProgress::cancelShown()); });
+    QTimer::singleShot(500, [] { EXPECT_TRUE(DzProgressControl::cancelShown()); });
     const Outcome cancelled = convertAndObserve();
     clearLog();
 
@@ -388,14 +390,14 @@ TEST_F(FaultMatrix, ServerProgramThatNeverAnswers_OneDialogAfterItsBound)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         clearLog();
-        app().clearDialogRecords();
+        DzAppControl(app()).clearDialogRecords();
         const QString install = installScript(QString::fromLatin1(c.name), c.script);
         if (c.silentPeer)
             serveWith([](PeerConnection& connection) { connection.awaitClose(); }, 20);
         // The start's first probe waits out its own bound before the launch.
         const qint64 launchedAtMs = c.silentPeer ? Protocol::probeTimeout.count() : 0;
         if (c.cancelAtMs > 0)
-            QTimer::singleShot(static_cast<int>(c.cancelAtMs), [] { EXPECT_TRUE(DzProgress::cancelShown()); });
+            QTimer::singleShot(static_cast<int>(c.cancelAtMs), [] { EXPECT_TRUE(DzProgressControl::cancelShown()); });
 
         const Outcome outcome = convertAndObserve();
         m_server.reset();
@@ -458,7 +460,7 @@ TEST_F(FaultMatrix, HostEventsDuringWaits_TheWaitingCallHolds)
     qint64 cancelledAt = -1;
     const auto cancel = [&] {
         cancelledAt = clock.elapsed();
-        EXPECT_TRUE(DzProgress::cancelShown());
+        EXPECT_TRUE(DzProgressControl::cancelShown());
     };
     const struct {
         const char* name;
@@ -508,7 +510,7 @@ TEST_F(FaultMatrix, HostEventsDuringWaits_TheWaitingCallHolds)
         const QPointer<BMPliantClothing> watched(object);
         caller = object;
         clearLog();
-        app().clearDialogRecords();
+        DzAppControl(app()).clearDialogRecords();
         QTimer::singleShot(c.startsServer ? 500 : 300, c.during);
         clock.start();
         cancelledAt = -1;
@@ -675,15 +677,15 @@ TEST_F(FaultMatrix, LongWaits_HostStaysResponsiveAndShowsProgress)
         m_body = addNode<DzSkeleton>(QStringLiteral("Base Female"), true);
         c.arrange();
         clearLog();
-        app().clearDialogRecords();
+        DzAppControl(app()).clearDialogRecords();
 
         QElapsedTimer clock;
         clock.start();
         QStringList progress;
-        DzProgress::setLineWriter([&](const QString& line) { progress.append(line); });
+        DzProgressControl::setLineWriter([&](const QString& line) { progress.append(line); });
         QMap<QString, qint64> loggedAt;
         QString lastLogged;
-        app().setLogWriter([&](const QString& line) {
+        DzAppControl(app()).setLogWriter([&](const QString& line) {
             lastLogged = line.section(QLatin1Char('\t'), -1);
             loggedAt.insert(lastLogged, clock.elapsed());
         });
@@ -728,8 +730,8 @@ TEST_F(FaultMatrix, LongWaits_HostStaysResponsiveAndShowsProgress)
         EXPECT_EQ(widget.presses, 1);
         events.stop();
         measure();
-        DzProgress::setLineWriter(nullptr);
-        app().setLogWriter(nullptr);
+        DzProgressControl::setLineWriter(nullptr);
+        DzAppControl(app()).setLogWriter(nullptr);
 
         RecordProperty(std::string(c.name) + " longest event-loop gap (ms)", static_cast<int>(longestGap));
         RecordProperty(std::string(c.name) + " longest hold (ms)", static_cast<int>(longestHeld));

@@ -12,4 +12,4 @@
 #define DZ_SDK_VERSION_REV 0
 #define DZ_SDK_VERSION_BUILD 0
 
-DZ_PLUGIN_DEFINITION("Future Plugin");
+DZ_PLUGIN_DEFINITION(QString::fromLatin1("Future Plugin"));

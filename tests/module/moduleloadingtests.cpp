@@ -1,6 +1,7 @@
 #include "dzapp.h"
 #include "dzclassfactory.h"
 #include "dzplugin.h"
+#include "dzplugincontrol.h"
 
 #include <QLibrary>
 #include <QProcess>
@@ -55,8 +56,8 @@ TEST_F(ModuleLoading, PluginDefinition_DescribesPliantClothing)
     EXPECT_EQ(definition->getDescription(),
               QStringLiteral("This plugin allows DAZ Studio users to use Pliant Clothing"));
 
-    ASSERT_EQ(definition->getNumClassFactories(), 1);
-    const DzClassFactory* factory = definition->getClassFactory(0);
+    ASSERT_EQ(DzPluginControl::classFactories(*definition).size(), 1);
+    const DzClassFactory* factory = DzPluginControl::classFactories(*definition).value(0);
     EXPECT_EQ(factory->className(), QStringLiteral("BMPliantClothing"));
     EXPECT_EQ(factory->classID().toString(), QStringLiteral("78494DDE-5300-4CC9-A1D1-001ECDE80AA3"));
     EXPECT_EQ(factory->classID(), DzGuid::fromString(QStringLiteral("{78494dde-5300-4cc9-a1d1-001ecde80aa3}")));
@@ -88,7 +89,7 @@ TEST_F(ModuleLoading, ScriptConstruction_MakesAnObjectWithTheTwelveSlots)
     DzApp app;
     dzApp = &app;
     QScriptEngine engine;
-    getPluginDefinition()->getClassFactory(0)->registerClass(&engine);
+    DzPluginControl::classFactories(*getPluginDefinition()).value(0)->registerClass(&engine);
 
     const QScriptValue object = engine.evaluate(QStringLiteral("new BMPliantClothing()"));
     ASSERT_FALSE(engine.hasUncaughtException()) << engine.uncaughtException().toString().toStdString();

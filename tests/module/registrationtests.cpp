@@ -1,5 +1,7 @@
 #include "dzapp.h"
+#include "dzappcontrol.h"
 #include "dzplugin.h"
+#include "dzplugincontrol.h"
 #include "garbwright.h"
 
 #include <QMetaMethod>
@@ -14,7 +16,7 @@ namespace {
 
 const DzClassFactory* factory()
 {
-    return getPluginDefinition()->getClassFactory(0);
+    return DzPluginControl::classFactories(*getPluginDefinition()).value(0);
 }
 
 int pointerTypeId()
@@ -157,7 +159,7 @@ TEST(MetaObject, InvocationWithoutAResultPlace_StillRunsTheSlot)
 {
     DzApp app;
     dzApp = &app;
-    app.setDialogMode(DzApp::AcceptDialogs);
+    DzAppControl(app).setDialogMode(DzAppControl::AcceptDialogs);
     BMPliantClothing clothing;
 
     // The one-argument form is the two-argument slot with needsConfirmation false.
@@ -171,7 +173,7 @@ TEST(MetaObject, InvocationWithoutAResultPlace_StillRunsTheSlot)
                                           Q_ARG(QString, QStringLiteral("with place"))));
     EXPECT_EQ(result, 1);
 
-    const QList<DzDialogRecord> dialogs = app.dialogRecords();
+    const QList<DzDialogRecord> dialogs = DzAppControl(app).dialogRecords();
     ASSERT_EQ(dialogs.size(), 2);
     EXPECT_EQ(dialogs.at(0).text, QStringLiteral("no place"));
     EXPECT_FALSE(dialogs.at(0).cancelShown);
