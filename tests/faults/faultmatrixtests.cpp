@@ -566,7 +566,7 @@ TEST_F(FaultMatrix, BatchRunOfAHostScript_InterruptsAndTimersDuringTheConversion
     const struct {
         const char* name;
         QString script;
-        int interrupts; // Ctrl+C this many times, at once, once the conversion's progress shows
+        int interrupts; // Ctrl+C once the conversion's progress shows; a second once the script ran on
         QString logged; // in the host log
         QString shown;  // on standard error (progress and dialogs), or nothing there if empty
         bool loads = false; // the garment is loaded all the same
