@@ -5,6 +5,7 @@
 
 #include "dzskeleton.h"
 #include "slotlog.h"
+#include "slotwork.h"
 
 void BMPliantClothing::clothingLoaded(DzSkeleton* clothing)
 {
@@ -13,8 +14,17 @@ void BMPliantClothing::clothingLoaded(DzSkeleton* clothing)
             trace("Ignoring a load notice that names no skeleton");
             return;
         }
+        // A script that connects this object to the scene's notice as well, once or more,
+        // hands it the same skeleton again: one load is handled once.
+        if (clothing == m_lastLoaded.data())
+            return;
+        m_lastLoaded = clothing;
         trace("New item loaded: ", clothing->getName());
         if (!m_currentFigure)
+            return;
+        // A skeleton that another object's conversion is loading is that garment, not this
+        // object's.
+        if (SlotWork::GarmentLoad::loader() && SlotWork::GarmentLoad::loader() != this)
             return;
 
         trace("Currently selected figure: ", m_currentFigure->getName());
@@ -37,7 +47,7 @@ void BMPliantClothing::clothingConformTargetChanged(DzSkeleton* clothing)
             trace("Ignoring a follow-target notice that names no skeleton");
             return;
         }
-        trace("Clothing " + logText(clothing->getName()) + " follow target changed");
+        trace("Clothing " + loggable(clothing->getName()) + " follow target changed");
         if (const DzSkeleton* target = clothing->getFollowTarget())
             trace("Clothing conform target changed to: ", target->getName());
         else

@@ -20,6 +20,8 @@
 
 #include <QPointer>
 
+#include <initializer_list>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -58,7 +60,24 @@ bool isSoleSelection(const DzSkeleton* figure)
     return selected.size() == 1 && selected.first() == figure;
 }
 
+const void* s_garmentLoader = nullptr;
+
 } // namespace
+
+SlotWork::GarmentLoad::GarmentLoad(const void* loader) : m_outer(s_garmentLoader)
+{
+    s_garmentLoader = loader;
+}
+
+SlotWork::GarmentLoad::~GarmentLoad()
+{
+    s_garmentLoader = m_outer;
+}
+
+const void* SlotWork::GarmentLoad::loader()
+{
+    return s_garmentLoader;
+}
 
 void BMPliantClothing::processPliantClothing(QString vendor, QString clothing, QString scriptPath)
 {
@@ -68,7 +87,8 @@ void BMPliantClothing::processPliantClothing(QString vendor, QString clothing, Q
             SlotWork::displayError(Messages::anotherCallWaiting(), false);
             return;
         }
-        const SlotWork::WaitingCall call;
+        // Held until the exchange is over.
+        std::optional<SlotWork::WaitingCall> call(std::in_place);
         // The host may delete this object while the call waits; it is not touched then.
         const QPointer<BMPliantClothing> self(this);
         const auto gone = [&self] {
@@ -84,9 +104,21 @@ void BMPliantClothing::processPliantClothing(QString vendor, QString clothing, Q
             return;
         if (start.result == SlotWork::ServerStart::Cancelled)
             return;
-        if (!SlotWork::isServerRunning()) {
-            // A server this call started may be slow to answer the first time; one it did
-            // not start, or could not, has had its message shown already.
+        // A server that answered a moment ago and no longer does (one that is stopping) is
+        // reported as one that never answers.
+        const auto stoppedAnswering = [] {
+            SlotWork::displayError(Messages::serverStoppedAnswering(), false);
+        };
+        SlotWork::Probe probe = SlotWork::probeServer();
+        if (gone() || probe == SlotWork::Probe::Cancelled)
+            return;
+        if (probe == SlotWork::Probe::NotAnswered) {
+            if (start.result == SlotWork::ServerStart::AlreadyRunning) {
+                stoppedAnswering();
+                return;
+            }
+            // A server this call started may be slow to answer the first time; one it could
+            // not start has had its message shown already.
             if (start.result != SlotWork::ServerStart::Launched)
                 return;
             const SlotWork::Awaited awaited = SlotWork::awaitLaunchedServer(start);
@@ -106,8 +138,13 @@ void BMPliantClothing::processPliantClothing(QString vendor, QString clothing, Q
             const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
                 std::chrono::steady_clock::now() - start.launchedAt);
             trace(" - The conversion server answered " + Orv::toText(took.count()) + " ms after it was started");
-            if (!SlotWork::isServerRunning())
+            probe = SlotWork::probeServer();
+            if (gone() || probe == SlotWork::Probe::Cancelled)
                 return;
+            if (probe == SlotWork::Probe::NotAnswered) {
+                stoppedAnswering();
+                return;
+            }
         }
 
         trace(" - Getting figure geom path");
@@ -120,10 +157,19 @@ void BMPliantClothing::processPliantClothing(QString vendor, QString clothing, Q
         const QPointer<DzSkeleton> figure(selected);
 
         trace(" - Assembling message");
-        const QString field(QLatin1Char(Protocol::fieldTerminator));
-        const QString message = geomPath + field + vendor + field + clothing + field + scriptPath
-            + field + QLatin1Char(Protocol::requestTerminator);
-        trace(" - Message: ", message);
+        // Appended in place: a chain of `+` would hold a copy of the whole request per field
+        // until its end, and a field may be many megabytes long.
+        QString message;
+        message.reserve(geomPath.size() + vendor.size() + clothing.size() + scriptPath.size() + 5); // and 5 terminators
+        const std::initializer_list<const QString*> values = {&geomPath, &vendor, &clothing, &scriptPath};
+        for (const QString* value : values) {
+            message += *value;
+            message += QLatin1Char(Protocol::fieldTerminator);
+        }
+        // The request's own terminator ends the line, as it ends the request; a terminator
+        // inside a field is shown as data.
+        trace(" - Message: " + loggable(message) + Protocol::requestTerminator);
+        message += QLatin1Char(Protocol::requestTerminator);
 
         // Nothing is sent with a field the server would read as something else.
         const std::pair<Messages::RequestField, const QString*> fields[] = {
@@ -162,6 +208,7 @@ void BMPliantClothing::processPliantClothing(QString vendor, QString clothing, Q
             SlotWork::displayError(Messages::processingFailed(), false);
             return;
         }
+        call.reset();
         if (gone())
             return;
 
@@ -192,7 +239,7 @@ void BMPliantClothing::processPliantClothing(QString vendor, QString clothing, Q
 
         traceReceived(" - Relative cr2 path: ", relativePath);
         const QString cr2Path = contentMgr->getAbsolutePath(fromWireText(relativePath), true, runtime);
-        traceReceived(" - Cr2 path: ", cr2Path);
+        trace(" - Cr2 path: ", cr2Path);
 
         // Remembered before the host opens the file, so that it is in place when the host
         // reports the loaded garment; it is the figure the garment was converted for, which
@@ -202,7 +249,20 @@ void BMPliantClothing::processPliantClothing(QString vendor, QString clothing, Q
         m_currentFigure = figure;
 
         trace(" - Loading clothing");
-        contentMgr->openFile(cr2Path, true);
+        const int nodesBefore = dzScene ? dzScene->getNumNodes() : 0;
+        bool loaded = false;
+        {
+            const SlotWork::GarmentLoad load(this);
+            loaded = contentMgr->openFile(cr2Path, true);
+        }
+        // A load that produced no garment (the host could not open the file) leaves nothing
+        // for the figure to be checked against: a skeleton loaded later is someone else's.
+        // The host may have deleted this object while it loaded.
+        const bool producedGarment = loaded && dzScene && dzScene->getNumNodes() > nodesBefore;
+        if (self && m_currentFigure && !producedGarment) {
+            trace(" - No garment was loaded; forgetting current figure");
+            m_currentFigure = nullptr;
+        }
 
         trace("Done processing clothing");
     });

@@ -34,10 +34,11 @@ BMPliantClothing::BMPliantClothing()
     setUpLogging();
 
     trace("Connecting dzScene::skeletonLoaded() signal to this::clothingLoaded() slot");
-    if (dzScene) {
-        connect(dzScene, SIGNAL(skeletonAdded(DzSkeleton*)), this, SLOT(clothingLoaded(DzSkeleton*)),
-                Qt::UniqueConnection);
-    }
+    // Made once, by the constructor, so it is unique without asking Qt to check: that check
+    // goes through every connection of the signal, which made creating many objects cost the
+    // square of their number.
+    if (dzScene)
+        connect(dzScene, SIGNAL(skeletonAdded(DzSkeleton*)), this, SLOT(clothingLoaded(DzSkeleton*)));
 
     trace("Pliant clothing plugin initialized");
 }
@@ -61,7 +62,9 @@ int SlotWork::displayError(const QString& msg, bool needsConfirmation)
         dialog->setAcceptButtonText(Messages::errorDialogAccept());
         dialog->addWidget(label.get(), 0, Qt::Alignment());
 
-        Orv::Logging::log(Orv::Logging::Error, logText(msg));
+        Orv::Logging::log(Orv::Logging::Error, loggable(msg));
+        // The user reads the dialog; no call waits on the server meanwhile.
+        const WaitingCall::Paused notWaiting;
         dialog->exec();
         const int result = dialog->confirmed() ? 1 : 0;
 

@@ -33,6 +33,9 @@ private:
     // The figure the last conversion was made for, until the next loaded skeleton is
     // checked against it. Owned by the host; becomes null if the host deletes the figure.
     QPointer<DzSkeleton> m_currentFigure;
+    // The last skeleton this object was told had been loaded, so that a notice that reaches
+    // it twice is handled once.
+    QPointer<DzSkeleton> m_lastLoaded;
 };
 
 #endif

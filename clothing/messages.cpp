@@ -1,6 +1,7 @@
 #include "messages.h"
 
 #include "protocol.h"
+#include "slotlog.h"
 
 #include <QLatin1String>
 
@@ -31,6 +32,25 @@ QString escapedHtml(const QString& text)
         }
     }
     return escaped;
+}
+
+// A value from outside inside a rich-text message.
+QString shownInMessage(const QString& value)
+{
+    return escapedHtml(shownValue(value));
+}
+
+// What to do when the server does not answer, closing both messages that say so.
+QString serverAdvice()
+{
+    return QString::fromLatin1("Check that no other program uses port %1 and that security software"
+                               " lets the server run, then try again.")
+        .arg(Protocol::serverPort);
+}
+
+QString serverDidNotAnswerHeading()
+{
+    return QLatin1String("<h3>ERROR: The Garbwright Server did not answer.</h3><br><br>");
 }
 
 } // namespace
@@ -83,7 +103,7 @@ QString serverNotFound(const QString& updaterLocation)
                          "Run the TF Updater to make sure you have<br>"
                          "the latest version of Tailorforge.<br><br>"
                          "Updater location:<br>")
-        + escapedHtml(updaterLocation) + QLatin1String("<br><br>");
+        + shownInMessage(updaterLocation) + QLatin1String("<br><br>");
 }
 
 QString installDirNotFound(const QString& homepage)
@@ -100,7 +120,7 @@ QString scriptOutsideContent(const QString& scriptPath)
 {
     return processingFailed()
         + QLatin1String("<br><br>The calling script is not inside a content directory:<br>")
-        + escapedHtml(scriptPath);
+        + shownInMessage(scriptPath);
 }
 
 namespace {
@@ -149,20 +169,23 @@ QString anotherCallWaiting()
 QString selectionChanged(const QString& figure)
 {
     return processingFailed() + QLatin1String("<br><br>The selection changed while the garment was converted for ")
-        + escapedHtml(figure)
+        + shownInMessage(figure)
         + QLatin1String(", so nothing was loaded. Select that figure alone and try again.");
 }
 
 QString serverDidNotAnswer(const QString& serverPath, int seconds)
 {
-    return QLatin1String("<h3>ERROR: The Garbwright Server did not answer.</h3><br><br>"
-                         "The conversion server was started from<br>")
-        + escapedHtml(serverPath)
-        + QString::fromLatin1("<br>but did not answer within %1 s.<br><br>"
-                              "Check that no other program uses port %2 and that security software"
-                              " lets the server run, then try again.")
-              .arg(seconds)
-              .arg(Protocol::serverPort);
+    return serverDidNotAnswerHeading() + QLatin1String("The conversion server was started from<br>")
+        + shownInMessage(serverPath)
+        + QString::fromLatin1("<br>but did not answer within %1 s.<br><br>").arg(seconds) + serverAdvice();
+}
+
+QString serverStoppedAnswering()
+{
+    return serverDidNotAnswerHeading()
+        + QLatin1String("The conversion server answered, then stopped answering before the garment"
+                        " could be converted.<br><br>")
+        + serverAdvice();
 }
 
 QString waitingForServer()
@@ -175,9 +198,19 @@ QString startingServer()
     return QLatin1String("Starting the conversion server");
 }
 
+QString askingServer()
+{
+    return QLatin1String("Asking the conversion server whether it runs");
+}
+
+QString stoppingServer()
+{
+    return QLatin1String("Stopping the conversion server");
+}
+
 QString converting(const QString& clothing, const QString& figure)
 {
-    return QString::fromLatin1("Converting %1 for %2").arg(clothing, figure);
+    return QString::fromLatin1("Converting %1 for %2").arg(shownValue(clothing), shownValue(figure));
 }
 
 } // namespace Messages

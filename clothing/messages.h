@@ -3,7 +3,9 @@
 
 #include <QString>
 
-// Everything the user may be shown. The error texts are rich text.
+// Everything the user may be shown. The error texts are rich text. A value from outside the
+// module (a name, a path) is shown as the log shows it: control characters escaped, a long
+// value cut to its start and length.
 namespace Messages {
 
 // Caption of the error dialog and the text of its accept button.
@@ -33,10 +35,14 @@ QString selectionChanged(const QString& figure);
 
 // A server this call started did not answer within `seconds` of its start.
 QString serverDidNotAnswer(const QString& serverPath, int seconds);
+// A server that answered a probe of this call no longer answers.
+QString serverStoppedAnswering();
 
 // What the host's progress shows while the module waits (plain text).
 QString startingServer();
 QString waitingForServer();
+QString askingServer();
+QString stoppingServer();
 QString converting(const QString& clothing, const QString& figure);
 
 } // namespace Messages

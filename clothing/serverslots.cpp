@@ -1,5 +1,5 @@
-// Finding, starting, probing and stopping the conversion server. Nothing is tracked
-// between calls: whether the server runs is decided afresh by a probe each time.
+// Finding, starting, probing and stopping the conversion server. Whether the server runs is
+// decided afresh by a probe each time; only a launch is remembered, until it answers.
 
 #include "garbwright.h"
 
@@ -18,6 +18,7 @@
 #include <QSettings>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -36,6 +37,24 @@ SocketClient quickClient(std::chrono::milliseconds bound = Protocol::probeTimeou
                         SocketClient::OverCap::EndReply);
 }
 
+// The last server program launched in the host, by any call of any object, until it answers
+// or is asked to stop. A call that finds it not answering while it is still within its
+// start-up bound waits for it: launching it again would start a second server beside the
+// first.
+struct Launch {
+    QString serverPath;
+    Clock::time_point at;
+};
+std::optional<Launch> s_launch;
+
+// The launch of `serverPath` that is still starting, if any.
+std::optional<Launch> launchStillStarting(const QString& serverPath)
+{
+    if (s_launch && s_launch->serverPath == serverPath && Clock::now() < s_launch->at + SlotWork::launchedServerBound)
+        return s_launch;
+    return std::nullopt;
+}
+
 } // namespace
 
 namespace SlotWork {
@@ -46,8 +65,13 @@ ServerStart startServer()
     trace("Starting pliant clothing server");
 
     trace(" - Checking if server is already running");
-    if (isServerRunning()) {
+    const Probe probe = probeServer();
+    if (probe == Probe::Answered) {
         start.result = ServerStart::AlreadyRunning;
+        return start;
+    }
+    if (probe == Probe::Cancelled) {
+        start.result = ServerStart::Cancelled;
         return start;
     }
 
@@ -66,15 +90,24 @@ ServerStart startServer()
         return start;
     }
 
-    trace(" - Starting server");
-    // Exactly the path that was checked, with no arguments, in the host's working
-    // directory; its result shows only in the caller's probe.
-    start.launchedAt = Clock::now();
-    startDetachedProgram(start.serverPath);
+    std::chrono::milliseconds startWait = serverStartWait;
+    if (const std::optional<Launch> earlier = launchStillStarting(start.serverPath)) {
+        start.launchedAt = earlier->at;
+        const auto since = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - earlier->at);
+        trace(" - The server started " + Orv::toText(since.count()) + " ms ago is still starting; waiting for it");
+        startWait = std::max(serverStartWait - since, std::chrono::milliseconds(0));
+    } else {
+        trace(" - Starting server");
+        // Exactly the path that was checked, with no arguments, in the host's working
+        // directory; its result shows only in the caller's probe.
+        start.launchedAt = Clock::now();
+        s_launch = Launch{start.serverPath, start.launchedAt};
+        startDetachedProgram(start.serverPath);
+    }
     start.result = ServerStart::Launched;
 
     trace(" - Waiting for server to start");
-    if (!waitShowingProgress(Messages::startingServer(), serverStartWait)) {
+    if (!waitShowingProgress(Messages::startingServer(), startWait)) {
         trace(cancelledByUser);
         start.result = ServerStart::Cancelled;
         return start;
@@ -96,8 +129,11 @@ Awaited awaitLaunchedServer(const ServerStart& start)
             probe.setQuiet(true);
             stepWhileWaiting(probe, progress);
             try {
-                probe.request(Protocol::probeRequest);
-                return Awaited::Answered;
+                // A peer that closes without a byte is not the server.
+                if (!probe.request(Protocol::probeRequest).empty()) {
+                    s_launch.reset();
+                    return Awaited::Answered;
+                }
             } catch (const WaitCancelled&) {
                 throw;
             } catch (...) {
@@ -116,7 +152,12 @@ void stopServer()
     trace("Stopping pliant clothing server");
     try {
         SocketClient client = quickClient();
+        const ProgressWhenSlow progress(client, Messages::stoppingServer());
         client.request(Protocol::stopRequest);
+        // Whatever was launched has been asked to end: a later call launches afresh.
+        s_launch.reset();
+    } catch (const WaitCancelled&) {
+        trace(cancelledByUser);
     } catch (...) {
         displayError(Messages::couldNotStopServer(), false);
     }
@@ -128,6 +169,7 @@ QString serverStatus()
 
     trace(" - Creating socket client");
     SocketClient client = quickClient();
+    const ProgressWhenSlow progress(client, Messages::askingServer());
     try {
         trace(" - Creating message");
         const std::string message = Protocol::probeRequest;
@@ -140,27 +182,43 @@ QString serverStatus()
 
         trace(" - Returning result");
         return text;
+    } catch (const WaitCancelled&) {
+        trace(cancelledByUser);
+        return QString();
     } catch (...) {
         displayError(Messages::serverCommunicationFailed(), false);
         return QString();
     }
 }
 
-bool isServerRunning()
+Probe probeServer()
 {
     trace("Determining if pliant clothing server is running");
 
     trace(" - Creating socket client");
     SocketClient client = quickClient();
+    const ProgressWhenSlow progress(client, Messages::askingServer());
     try {
         trace(" - Sending request");
-        client.request(Protocol::probeRequest);
-        trace(" - Server is running");
-        return true;
+        // A peer that accepts and closes without a byte is not the server: the server always
+        // answers a probe.
+        if (!client.request(Protocol::probeRequest).empty()) {
+            trace(" - Server is running");
+            s_launch.reset();
+            return Probe::Answered;
+        }
+    } catch (const WaitCancelled&) {
+        trace(cancelledByUser);
+        return Probe::Cancelled;
     } catch (...) {
-        trace(" - Server is not running");
-        return false;
     }
+    trace(" - Server is not running");
+    return Probe::NotAnswered;
+}
+
+bool isServerRunning()
+{
+    return probeServer() == Probe::Answered;
 }
 
 QString tfInstallDir()
@@ -196,6 +254,16 @@ WaitingCall::~WaitingCall()
 bool WaitingCall::underWay()
 {
     return s_waitingCalls > 0;
+}
+
+WaitingCall::Paused::Paused() : m_held(s_waitingCalls)
+{
+    s_waitingCalls = 0;
+}
+
+WaitingCall::Paused::~Paused()
+{
+    s_waitingCalls = m_held;
 }
 
 } // namespace SlotWork

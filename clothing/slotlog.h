@@ -26,9 +26,35 @@ inline void trace(const std::string& text)
     Orv::Logging::log(Orv::Logging::Debug, text);
 }
 
+// A value from outside the module (a name from a scene file, a script's argument, a folder
+// from the settings, a server's reply) as UTF-8 text for the log, shown as data: it can
+// neither forge a line of its own nor put control codes or megabytes into the host log
+// (Orv::loggableText). Only the start of a long value is converted, so a name of many
+// megabytes costs what a short one does.
+inline std::string loggable(const QString& value)
+{
+    const int enough = static_cast<int>(Orv::maxLoggedValueBytes) + 1; // characters, at least as many bytes
+    if (value.size() <= enough)
+        return Orv::loggableText(logText(value));
+    std::size_t characters = static_cast<std::size_t>(value.size());
+    for (int i = 1; i < value.size(); ++i) {
+        if (value.at(i).isLowSurrogate() && value.at(i - 1).isHighSurrogate())
+            --characters;
+    }
+    return Orv::loggableText(logText(value.left(enough)), Orv::maxLoggedValueBytes, characters);
+}
+
+// The same, as text for a dialog or a progress line.
+inline QString shownValue(const QString& value)
+{
+    const std::string text = loggable(value);
+    return QString::fromUtf8(text.data(), static_cast<int>(text.size()));
+}
+
+// A step line followed by a value from outside the module.
 inline void trace(const char* literal, const QString& value)
 {
-    Orv::Logging::log(Orv::Logging::Debug, literal + logText(value));
+    Orv::Logging::log(Orv::Logging::Debug, literal + loggable(value));
 }
 
 inline void trace(const char* literal, const std::string& value)
@@ -36,17 +62,11 @@ inline void trace(const char* literal, const std::string& value)
     Orv::Logging::log(Orv::Logging::Debug, literal + value);
 }
 
-// For values that came from the server (or were derived from its reply): anything a peer
-// sends is shown as data, so it can neither forge a line of its own nor put control codes
-// or megabytes into the host log. `wireBytes` is the reply's 8-bit text.
-inline void traceReceived(const char* literal, const QString& value)
-{
-    Orv::Logging::log(Orv::Logging::Debug, literal + Orv::loggableText(logText(value)));
-}
-
+// The same for the server's reply, or what was derived from it; `wireBytes` is the reply's
+// 8-bit text.
 inline void traceReceived(const char* literal, const std::string& wireBytes)
 {
-    traceReceived(literal, fromWireText(wireBytes));
+    trace(literal, fromWireText(wireBytes));
 }
 
 // Runs a slot's body so that no exception reaches the script that called it: the host's

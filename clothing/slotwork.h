@@ -23,6 +23,10 @@ DzSkeleton* getSelectedFigure();
 // The selected figure's name; `figure`, when given, receives the figure (null when none).
 QString figureGeomPath(DzSkeleton** figure = nullptr);
 
+// Whether the server answers a probe: a peer that closes without a byte does not. The
+// probe shows progress once it has waited a while, and the user may cancel it.
+enum class Probe { Answered, NotAnswered, Cancelled };
+Probe probeServer();
 bool isServerRunning();
 QString serverStatus();
 void stopServer();
@@ -33,8 +37,9 @@ struct ServerStart {
     enum Result {
         AlreadyRunning, // a server answered; nothing was started
         NotStarted,     // no install directory or no program; the user has been told
-        Launched,       // the program was started and the start-up wait is over
-        Cancelled,      // the program was started and the user cancelled the start-up wait
+        Launched,       // the program was started (by this call or, still starting, by an
+                        // earlier one) and the start-up wait is over
+        Cancelled,      // the user cancelled the probe or the start-up wait
     };
     Result result = NotStarted;
     QString serverPath;
@@ -49,9 +54,12 @@ enum class Awaited { Answered, NotAnswered, Cancelled };
 constexpr std::chrono::seconds launchedServerBound{30};
 Awaited awaitLaunchedServer(const ServerStart& start);
 
-// One call that may wait on the server is under way in the host at a time, across all
+// One call that waits on the server is under way in the host at a time, across all
 // objects: a conversion or a server start that arrives while another waits is refused, so
-// that it cannot start a second server or convert against a half-started one.
+// that it cannot start a second server or convert against a half-started one. A call holds
+// this only while it waits (the server's start, the wait for a slow start, the exchange):
+// loading the garment, the host's notices of the load and any dialog are not waits, and a
+// call made from them proceeds.
 class WaitingCall {
 public:
     WaitingCall();
@@ -60,6 +68,34 @@ public:
     WaitingCall& operator=(const WaitingCall&) = delete;
 
     static bool underWay();
+
+    // While one lives (around a dialog), no call counts as waiting.
+    class Paused {
+    public:
+        Paused();
+        ~Paused();
+        Paused(const Paused&) = delete;
+        Paused& operator=(const Paused&) = delete;
+
+    private:
+        int m_held;
+    };
+};
+
+// While one lives, `loader`'s conversion has the host load its garment: a skeleton the host
+// announces then is that conversion's, and no other object judges it.
+class GarmentLoad {
+public:
+    explicit GarmentLoad(const void* loader);
+    ~GarmentLoad();
+    GarmentLoad(const GarmentLoad&) = delete;
+    GarmentLoad& operator=(const GarmentLoad&) = delete;
+
+    // The object whose garment is loading, if any.
+    static const void* loader();
+
+private:
+    const void* m_outer;
 };
 
 } // namespace SlotWork

@@ -55,3 +55,23 @@ void stepWhileWaiting(SocketClient& client, DzProgress& progress)
         },
         progressTick);
 }
+
+ProgressWhenSlow::ProgressWhenSlow(SocketClient& client, const QString& info)
+    : m_info(info)
+    , m_showAt(std::chrono::steady_clock::now() + progressDelay)
+{
+    client.setWaitingHook([this] { waiting(); }, progressTick);
+}
+
+ProgressWhenSlow::~ProgressWhenSlow() = default;
+
+void ProgressWhenSlow::waiting()
+{
+    if (!m_progress) {
+        if (std::chrono::steady_clock::now() < m_showAt)
+            return;
+        m_progress.reset(new DzProgress(m_info, 0, true, true));
+    }
+    m_progress->step();
+    stopIfCancelled(*m_progress);
+}

@@ -8,6 +8,7 @@
 #include <QString>
 
 #include <chrono>
+#include <memory>
 
 class DzProgress;
 class SocketClient;
@@ -35,5 +36,28 @@ void waitUnder(DzProgress& progress, std::chrono::steady_clock::time_point end);
 // Has `client` step `progress` every tick while its request waits on the server; when the
 // user cancels, the request is abandoned at once (its socket closed) with WaitCancelled.
 void stepWhileWaiting(SocketClient& client, DzProgress& progress);
+
+// How long a short exchange (a probe, the stop request) waits before it shows progress. A
+// working server answers at once, so progress that flashed up every time would only
+// distract; a peer that accepts and never answers holds the host for the exchange's bound.
+constexpr std::chrono::milliseconds progressDelay{500};
+
+// While it lives, `client`'s request shows a progress with `info`, which the user may
+// cancel (the request is then abandoned with WaitCancelled), once it has waited
+// progressDelay; an exchange that ends sooner shows nothing.
+class ProgressWhenSlow {
+public:
+    ProgressWhenSlow(SocketClient& client, const QString& info);
+    ~ProgressWhenSlow();
+    ProgressWhenSlow(const ProgressWhenSlow&) = delete;
+    ProgressWhenSlow& operator=(const ProgressWhenSlow&) = delete;
+
+private:
+    void waiting();
+
+    QString m_info;
+    std::chrono::steady_clock::time_point m_showAt;
+    std::unique_ptr<DzProgress> m_progress;
+};
 
 #endif

@@ -51,7 +51,8 @@ public:
     // POSIX, no sharing on Windows), and the system lets go of it when the writer ends,
     // however it ends. Before writing, the temporary files in this folder that no writer
     // holds, those of a server that was killed, are removed; a writer's open file is left
-    // alone, whichever process, or process namespace, it runs in.
+    // alone, whichever process, or process namespace, it runs in, even between creating
+    // its file and locking it.
     void replaceFile(const std::string& name, std::string_view text) const;
 
     // The path the folder was reached by, for messages.

@@ -6,8 +6,10 @@
 #include "conversionerror.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <memory>
+#include <thread>
 #include <utility>
 
 #include <dirent.h>
@@ -44,6 +46,26 @@ void removeWhenUnheld(int folder, const char* name)
         && named.st_ino == held.st_ino)
         ::unlinkat(folder, name, 0);
     ::close(fd);
+}
+
+// A writer creates its temporary file and then locks it: two steps. While it is between
+// them it holds the folder's own lock shared, and a clean-up runs only with that lock held
+// exclusively, so it never meets a file that is new but not locked yet. The clean-up never
+// waits for the lock (it skips its turn); a writer waits only while a clean-up lists the
+// folder, and at most this long.
+constexpr std::chrono::milliseconds maxCreationWait{2000};
+
+bool lockFolderForCreating(int folder)
+{
+    const auto deadline = std::chrono::steady_clock::now() + maxCreationWait;
+    while (::flock(folder, LOCK_SH | LOCK_NB) != 0) {
+        if (errno != EWOULDBLOCK && errno != EINTR)
+            return false;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
 }
 
 struct DirCloser
@@ -106,6 +128,11 @@ void SafeFolder::removeStaleTemporaries() const
     const int copy = ::openat(static_cast<int>(m_handle), ".", folderFlags);
     if (copy < 0)
         return;
+    // The lock belongs to this descriptor's open folder, and ends when it is closed.
+    if (::flock(copy, LOCK_EX | LOCK_NB) != 0) {
+        ::close(copy);
+        return;
+    }
     const std::unique_ptr<DIR, DirCloser> dir(::fdopendir(copy));
     if (!dir) {
         ::close(copy);
@@ -130,14 +157,24 @@ void SafeFolder::replaceFile(const std::string& name, std::string_view text) con
     removeStaleTemporaries();
 
     const std::string temporary = temporaryName(name);
+    if (!lockFolderForCreating(folder))
+        throw ConversionError("cannot create a file in " + m_path.string() + ": the folder stays busy");
     // O_EXCL with O_NOFOLLOW: fails when anything, a link included, already has the name.
     const int fd = ::openat(folder, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0)
-        throw ConversionError(systemError("cannot create " + (m_path / temporary).string(), errno));
+    const int createError = errno;
     // Marks the file as being written until it has its final name. The lock belongs to the
     // open file, which a second descriptor keeps open after the first is closed (closing
-    // is where a write error may show).
-    ::flock(fd, LOCK_EX | LOCK_NB);
+    // is where a write error may show). Nobody else has the new file open yet.
+    const bool locked = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    const int lockError = errno;
+    ::flock(folder, LOCK_UN);
+    if (fd < 0)
+        throw ConversionError(systemError("cannot create " + (m_path / temporary).string(), createError));
+    if (!locked) {
+        ::unlinkat(folder, temporary.c_str(), 0);
+        ::close(fd);
+        throw ConversionError(systemError("cannot lock " + (m_path / temporary).string(), lockError));
+    }
     const int lockHolder = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
 
     int error = 0;

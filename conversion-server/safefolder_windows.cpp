@@ -9,6 +9,7 @@
 #include "conversionerror.h"
 
 #include <algorithm>
+#include <chrono>
 #include <utility>
 #include <vector>
 
@@ -26,6 +27,8 @@ constexpr DWORD folderAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_A
 // No FILE_SHARE_DELETE: nobody may rename or remove the folder while it is held.
 constexpr DWORD folderSharing = FILE_SHARE_READ | FILE_SHARE_WRITE;
 constexpr DWORD folderFlags = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
+// Longest wait for a file at the final name that another writer still holds.
+constexpr std::chrono::milliseconds maxRenameWait{2000};
 
 std::string utf8(const std::wstring& text)
 {
@@ -284,8 +287,17 @@ void SafeFolder::replaceFile(const std::string& name, std::string_view text) con
         rename->FileNameLength = static_cast<DWORD>(destination.size() * sizeof(wchar_t));
         std::copy(destination.begin(), destination.end(), rename->FileName);
         rename->FileName[destination.size()] = L'\0';
-        if (!::SetFileInformationByHandle(file, FileRenameInfo, rename, static_cast<DWORD>(buffer.size())))
+        // Another server that has just renamed its own file to the name holds it until it
+        // closes it, a moment later; the system refuses the rename meanwhile.
+        const auto deadline = std::chrono::steady_clock::now() + maxRenameWait;
+        while (!::SetFileInformationByHandle(file, FileRenameInfo, rename, static_cast<DWORD>(buffer.size()))) {
             error = ::GetLastError();
+            if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)
+                || std::chrono::steady_clock::now() >= deadline)
+                break;
+            error = 0;
+            ::Sleep(1);
+        }
     }
     if (error != 0) {
         discard(file);

@@ -63,7 +63,8 @@ public:
         : m_socket(std::move(socket)),
           m_timer(m_socket.get_executor()),
           m_server(std::move(server)),
-          m_peer(peer.address().to_string() + ":" + std::to_string(peer.port()))
+          m_peer(peer.address().to_string() + ":" + std::to_string(peer.port())),
+          m_openedAt(std::chrono::steady_clock::now())
     {
     }
 
@@ -76,6 +77,7 @@ public:
 
     // True until the client has sent its first byte: dropping it then loses nothing.
     bool isIdle() const { return m_phase == Phase::Reading && m_request.empty(); }
+    std::chrono::steady_clock::time_point openedAt() const { return m_openedAt; }
 
     // Ends the connection at once, whatever it was doing.
     void drop(const std::string& why)
@@ -242,6 +244,7 @@ private:
     bool m_stopAfterReply = false;
     unsigned m_deadlineGeneration = 0;
     Server::ConnectionSlot m_slot;
+    std::chrono::steady_clock::time_point m_openedAt;
 };
 
 Server::Server(asio::io_context& io, const Converter& converter, ServerOptions options)
@@ -250,7 +253,8 @@ Server::Server(asio::io_context& io, const Converter& converter, ServerOptions o
       m_options(options),
       m_acceptor(io),
       m_signals(io, SIGINT, SIGTERM),
-      m_acceptRetry(io)
+      m_acceptRetry(io),
+      m_roomWait(io)
 {
 }
 
@@ -292,6 +296,7 @@ void Server::stop()
     m_acceptor.close(ignored);
     m_signals.cancel(ignored);
     m_acceptRetry.cancel();
+    m_roomWait.cancel();
     m_io.stop();
 }
 
@@ -303,31 +308,70 @@ Server::ConnectionSlot Server::connectionOpened(std::weak_ptr<Connection> connec
 void Server::connectionClosed(ConnectionSlot slot)
 {
     m_connections.erase(slot);
+    if (m_waitingForRoom)
+        m_roomWait.cancel(); // there is room now
+}
+
+std::chrono::steady_clock::duration Server::timeUntilRoom()
+{
+    // Connections already gone without closing (the server is ending) only hold a slot.
+    m_connections.remove_if([](const std::weak_ptr<Connection>& connection) { return connection.expired(); });
+    if (m_connections.size() < m_options.maxConnections)
+        return {};
+    // The first idle connection in the list has waited longest.
+    for (const std::weak_ptr<Connection>& connection : m_connections) {
+        const std::shared_ptr<Connection> candidate = connection.lock();
+        if (candidate && candidate->isIdle())
+            return std::max(std::chrono::steady_clock::duration{},
+                            candidate->openedAt() + m_options.minIdleBeforeDrop - std::chrono::steady_clock::now());
+    }
+    return {};
 }
 
 void Server::dropOneConnection()
 {
-    // Connections already gone without closing (the server is ending) only hold a slot.
     m_connections.remove_if([](const std::weak_ptr<Connection>& connection) { return connection.expired(); });
     if (m_connections.empty())
         return;
-    // The oldest that has sent nothing yet, so that a client slow to send loses nothing;
-    // the oldest of all only when every client is in the middle of a request.
+    // The oldest that has sent nothing for a while, so that a client slow to send loses
+    // nothing; the oldest of all only when every client is in the middle of a request.
     std::shared_ptr<Connection> chosen;
+    bool anyIdle = false;
+    const auto longAgo = std::chrono::steady_clock::now() - m_options.minIdleBeforeDrop;
     for (const std::weak_ptr<Connection>& connection : m_connections) {
         const std::shared_ptr<Connection> candidate = connection.lock();
         if (candidate && candidate->isIdle()) {
-            chosen = candidate;
-            break;
+            anyIdle = true;
+            if (candidate->openedAt() <= longAgo) {
+                chosen = candidate;
+                break;
+            }
         }
     }
-    if (!chosen)
+    if (!chosen && !anyIdle)
         chosen = m_connections.front().lock();
-    chosen->drop(std::to_string(m_connections.size()) + " connections open, making room for a new one");
+    // Otherwise the one that waited for room started to send meanwhile: the new client is
+    // served beside the others, one over the count, and the next one waits.
+    if (chosen)
+        chosen->drop(std::to_string(m_connections.size()) + " connections open, making room for a new one");
 }
 
 void Server::accept()
 {
+    const std::chrono::steady_clock::duration wait = timeUntilRoom();
+    if (wait > std::chrono::steady_clock::duration{}) {
+        // Every slot is held, by clients that connected only a moment ago among others:
+        // the next client waits in the system's queue until one of them may go, or a
+        // connection ends.
+        m_waitingForRoom = true;
+        m_roomWait.expires_after(wait);
+        m_roomWait.async_wait([self = shared_from_this()](const error_code&) {
+            self->m_waitingForRoom = false;
+            if (!self->m_stopping)
+                self->accept();
+        });
+        return;
+    }
     m_acceptor.async_accept(m_acceptedPeer, [self = shared_from_this()](const error_code& error,
                                                                        tcp::socket socket) {
         if (self->m_stopping || !self->m_acceptor.is_open())

@@ -22,10 +22,14 @@ struct ServerOptions
     std::chrono::milliseconds idleTimeout{10000};
     // A request with no line feed within this many bytes is answered with the error reply.
     std::size_t maxRequestBytes = 64u * 1024u;
-    // Connections served at once. A new client is never kept waiting behind them: when
-    // all are taken, the oldest that has sent nothing yet is dropped to make room (the
-    // oldest of all when every one is in the middle of a request).
+    // Connections served at once. When all are taken, one makes room for a new client:
+    // the oldest that has sent nothing for at least minIdleBeforeDrop (the oldest of all
+    // when every one is in the middle of a request). Until one may go, new clients wait in
+    // the system's queue of the listening socket, never longer than minIdleBeforeDrop.
     std::size_t maxConnections = 64;
+    // How long a client that has sent nothing yet keeps its connection, however many others
+    // arrive: a client may connect first and write its request a moment later.
+    std::chrono::milliseconds minIdleBeforeDrop{500};
 };
 
 // The TCP front of the converter, on 127.0.0.1 only: one request per connection, answered
@@ -59,6 +63,9 @@ public:
 
 private:
     void accept();
+    // How long until a connection may be dropped to make room for a new one (zero when
+    // there is room, or one may go now).
+    std::chrono::steady_clock::duration timeUntilRoom();
     void dropOneConnection();
 
     boost::asio::io_context& m_io;
@@ -68,6 +75,8 @@ private:
     boost::asio::ip::tcp::endpoint m_acceptedPeer; // filled by the accept in progress
     boost::asio::signal_set m_signals;
     boost::asio::steady_timer m_acceptRetry;
+    boost::asio::steady_timer m_roomWait; // runs while every slot is taken and none may go yet
+    bool m_waitingForRoom = false;
     std::list<std::weak_ptr<Connection>> m_connections; // oldest first
     bool m_stopping = false;
 };

@@ -8,6 +8,8 @@
 #include <QMutexLocker>
 #include <QPointer>
 
+#include <algorithm>
+
 DzApp* dzApp = nullptr;
 
 struct DzAppState {
@@ -19,6 +21,7 @@ struct DzAppState {
     QList<DzDialogRecord> dialogs;
     qint64 keptDialogCharacters = 0;
     QList<QPointer<QObject>> scriptObjects;
+    int scriptObjectsAfterPruning = 0; // how many were left when deleted ones were last dropped
     DzAppControl::DialogMode dialogMode = DzAppControl::InteractiveDialogs;
 };
 
@@ -79,7 +82,12 @@ void DzAppControl::keepUntilExit(QObject* object)
     if (!object)
         return;
     QMutexLocker lock(&m_state.mutex);
-    m_state.scriptObjects.removeAll(QPointer<QObject>());
+    // Those deleted meanwhile are dropped once the list has doubled since the last time, so
+    // that keeping many objects costs time in proportion to their number, not its square.
+    if (m_state.scriptObjects.size() >= 2 * m_state.scriptObjectsAfterPruning) {
+        m_state.scriptObjects.removeAll(QPointer<QObject>());
+        m_state.scriptObjectsAfterPruning = std::max(static_cast<int>(m_state.scriptObjects.size()), 16);
+    }
     m_state.scriptObjects.append(object);
 }
 

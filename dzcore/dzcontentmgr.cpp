@@ -57,6 +57,12 @@ const QString openFailedTitle = QStringLiteral("Open File");
 const QString noFileNamed = QStringLiteral("no file was named");
 const QString isAFolder = QStringLiteral("it is a folder, not a file");
 
+// A character file is read whole into memory, so only up to a bound: far above any garment
+// the conversion server writes, and far below what a path in a reply could make the host
+// swallow (any file of the user's content folder, however large).
+constexpr qint64 maxCharacterFileBytes = 16 * 1024 * 1024;
+const QString tooLarge = QStringLiteral("the file is larger than %1 MiB").arg(maxCharacterFileBytes / (1024 * 1024));
+
 // The host's modal message; needs a widget application (a console one only logs).
 void showMessage(const QString& title, const QString& text)
 {
@@ -264,11 +270,17 @@ bool DzContentMgr::openFile(const QString& path, bool merge)
         return refuseToOpen(path, QStringLiteral("not a regular file"));
     if (info.suffix().compare(QLatin1String("cr2"), Qt::CaseInsensitive) != 0)
         return refuseToOpen(path, QStringLiteral("not a character file (.cr2)"));
+    if (info.size() > maxCharacterFileBytes)
+        return refuseToOpen(path, tooLarge);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return refuseToOpen(path, file.errorString());
+    // The file may have grown since it was looked at.
+    const QByteArray bytes = file.read(maxCharacterFileBytes + 1);
+    if (bytes.size() > maxCharacterFileBytes)
+        return refuseToOpen(path, tooLarge);
     QString name;
-    if (!readCharacterFile(QString::fromUtf8(file.readAll()), &name))
+    if (!readCharacterFile(QString::fromUtf8(bytes), &name))
         return refuseToOpen(path, QStringLiteral("the file is not a character file"));
     if (name.isEmpty())
         name = info.completeBaseName();

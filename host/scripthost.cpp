@@ -26,11 +26,14 @@ QScriptValue print(QScriptContext* context, QScriptEngine* engine)
 }
 
 // An error in script code that runs from a timer or a signal, outside the script's own
-// evaluation, goes to the host log; it does not become the running script's error.
-void logScriptError(const QScriptValue& error)
+// evaluation, goes to the host log; it does not become the running script's error. The
+// handler may run while the script waits in a call (a plug-in's slot turning the event
+// loop), so the engine forgets the error before that call returns to the script.
+void logScriptError(QScriptEngine* engine, const QScriptValue& error)
 {
     if (dzApp)
         dzApp->log(QStringLiteral("Script error in a timer or signal handler: ") + error.toString());
+    engine->clearExceptions();
 }
 
 // setTimeout(function, msec): calls the function once, msec from now, the next time the
@@ -46,10 +49,8 @@ QScriptValue setTimeout(QScriptContext* context, QScriptEngine* engine)
     dzConnectCall(timer, SIGNAL(timeout()), engine, [engine, function, timer]() mutable {
         timer->deleteLater();
         const QScriptValue result = function.call();
-        if (result.isError()) {
-            logScriptError(result);
-            engine->clearExceptions();
-        }
+        if (result.isError())
+            logScriptError(engine, result);
     });
     timer->start(qMax(0, context->argument(1).toInt32()));
     return engine->undefinedValue();
@@ -80,7 +81,7 @@ void ScriptHost::prepareEngine(QScriptEngine* engine, const QString& scriptFileN
     global.setProperty(QStringLiteral("print"), engine->newFunction(&print));
     global.setProperty(QStringLiteral("setTimeout"), engine->newFunction(&setTimeout, 2));
     dzConnectCall(engine, SIGNAL(signalHandlerException(QScriptValue)), engine,
-                  [engine] { logScriptError(engine->uncaughtException()); });
+                  [engine] { logScriptError(engine, engine->uncaughtException()); });
     global.setProperty(QStringLiteral("getScriptFileName"),
                        makeConstantFunction(engine, QScriptValue(scriptFileName)));
     QScriptValue argumentArray = engine->newArray(static_cast<uint>(arguments.size()));

@@ -47,9 +47,21 @@ void appendEscaped(std::string& out, unsigned int code)
     out += digits[code & 0xf];
 }
 
+std::size_t characterCount(std::string_view text)
+{
+    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+        return !isContinuationByte(static_cast<unsigned char>(c));
+    }));
+}
+
 } // namespace
 
 std::string loggableText(std::string_view text, std::size_t maxBytes)
+{
+    return loggableText(text, maxBytes, text.size() > maxBytes ? characterCount(text) : 0);
+}
+
+std::string loggableText(std::string_view text, std::size_t maxBytes, std::size_t characters)
 {
     std::string_view shown = text;
     if (text.size() > maxBytes) {
@@ -75,12 +87,8 @@ std::string loggableText(std::string_view text, std::size_t maxBytes)
         }
     }
 
-    if (shown.size() < text.size()) {
-        const auto characters = std::count_if(text.begin(), text.end(), [](char c) {
-            return !isContinuationByte(static_cast<unsigned char>(c));
-        });
+    if (shown.size() < text.size())
         out += " ... (" + toText(characters) + " characters)";
-    }
     return out;
 }
 

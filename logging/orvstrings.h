@@ -21,12 +21,20 @@ std::string replaceAll(std::string text, std::string from, std::string to);
 // the set, then from the front while the first character is.
 std::string trimChars(std::string text, std::string set);
 
+// The most of a value from outside that one log line shows.
+constexpr std::size_t maxLoggedValueBytes = 4096;
+
 // A value from outside the module, made fit for one log line. `text` is UTF-8. Control
 // characters (C0, DEL and C1) are written as "\xHH", so that the value can neither start a
 // line of its own nor send codes to a terminal; a value longer than `maxBytes` keeps its
 // start, cut at a character boundary, followed by " ... (N characters)". Any other text is
 // returned unchanged.
-std::string loggableText(std::string_view text, std::size_t maxBytes = 4096);
+std::string loggableText(std::string_view text, std::size_t maxBytes = maxLoggedValueBytes);
+
+// The same for a value of `characters` characters of which `start` holds only the first
+// ones (more than `maxBytes` bytes of them when the value is longer than that), so that a
+// huge value need not be converted whole to be logged.
+std::string loggableText(std::string_view start, std::size_t maxBytes, std::size_t characters);
 
 namespace Detail {
 

@@ -20,7 +20,7 @@ if [ $# -eq 0 ]; then
 fi
 
 echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'), load average $(cut -d' ' -f1-3 /proc/loadavg)"
-for program in logging_bench socketclient_bench conversion_bench; do
+for program in logging_bench socketclient_bench conversion_bench objects_bench; do
   echo
   echo "== $program"
   "$build/bin/$program" "$@"

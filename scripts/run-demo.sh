@@ -21,50 +21,99 @@ install="$demo/Tailorforge/"
 content="${GARBWRIGHT_DEMO_CONTENT:-$demo/Content}"
 script="$content/Scripts/Pliant Clothing/${GARBWRIGHT_DEMO_SCRIPT:-Dress Selected Figure.dsa}"
 # The demo lays its folders out afresh, but removes only what it laid out itself. When a
-# run ends, each of its folders gets a list of the files in it with their checksums; the
-# next run removes exactly those files, unchanged, and then the folders left empty. A
-# folder holding anything else (a file the list does not name, or one changed since) stops
-# the demo, which then removes nothing.
+# run ends, each of its folders gets a list: the files in it with their checksums, and the
+# folders the demo made there. The next run removes exactly those files, when they are
+# regular files reached through no link and unchanged, and then those folders when they are
+# empty. A folder holding anything else (a file the list does not name, or one changed
+# since) stops the demo, which then removes nothing; so does a list holding any line that
+# the demo does not write, or one naming a path through a link or outside its folder.
 list=".garbwright-demo"
-own=("$demo")
-case "$content/" in
-  "$demo/"*) ;;
-  *) own+=("$content") ;;
+# Folders are judged by the paths they resolve to, whatever the names given for them.
+resolved() { realpath -m -- "$1"; }
+own=("$(resolved "$demo")")
+case "$(resolved "$content")/" in
+  "${own[0]}/"*) ;;
+  *) own+=("$(resolved "$content")") ;;
 esac
 refuse() {
   echo "demo: not removing $1: $2; remove it yourself, or name an empty or new folder" \
     "(GARBWRIGHT_DEMO_DIR, GARBWRIGHT_DEMO_CONTENT)" >&2
   exit 2
 }
+file_line='^([0-9a-f]{64})  (\./.+)$'
+folder_line='^folder  (\.|\./.+)$'
+# Checks the list of a folder (the current one) and prints its entries as "file PATH" and
+# "folder PATH"; stops the demo on a line it does not write, or one whose path leaves the
+# folder, passes through a link or names the wrong kind of thing.
+bad() { echo "demo: $PWD/$list, line $number: $1: ${line@Q}" >&2; exit 2; }
+read_list() {
+  local number=0 line kind path rest part sofar
+  while IFS= read -r line || [ -n "$line" ]; do
+    number=$((number + 1))
+    if [[ $line =~ $file_line ]]; then
+      kind=file path=${BASH_REMATCH[2]}
+    elif [[ $line =~ $folder_line ]]; then
+      kind=folder path=${BASH_REMATCH[1]}
+    else
+      kind=
+    fi
+    [ -n "$kind" ] || bad "not a line the demo writes"
+    rest=${path#.} sofar=.
+    while [ -n "$rest" ]; do
+      rest=${rest#/} part=${rest%%/*}
+      [ "$rest" != "$part" ] && rest=/${rest#*/} || rest=
+      case "$part" in ""|.|..) bad "not a path inside the folder" ;; esac
+      sofar=$sofar/$part
+      [ ! -L "$sofar" ] || bad "a link stands in the path"
+    done
+    if [ "$kind" = file ]; then
+      [ ! -e "$path" ] || [ -f "$path" ] || bad "not a regular file"
+      [ ! -e "$path" ] || [ "$(sha256sum < "$path")" = "${BASH_REMATCH[1]}  -" ] \
+        || refuse "$PWD" "a file the demo laid out there was changed since"
+    else
+      [ ! -e "$path" ] || [ -d "$path" ] || bad "not a folder"
+    fi
+    printf '%s %s\n' "$kind" "$path"
+  done < "$list"
+}
+declare -A entries
 for folder in "${own[@]}"; do
   if [ -L "$folder" ] || { [ -e "$folder" ] && [ ! -d "$folder" ]; }; then
     refuse "$folder" "it is not a folder"
   fi
   [ -d "$folder" ] && [ -n "$(ls -A "$folder")" ] || continue
-  [ -f "$folder/$list" ] || refuse "$folder" "it holds files that the demo did not lay out"
+  { [ -f "$folder/$list" ] && [ ! -L "$folder/$list" ]; } \
+    || refuse "$folder" "it holds files that the demo did not lay out"
+  entries[$folder]=$(cd "$folder" && read_list) || exit $?
   stranger=$(cd "$folder" && comm -23 <(find . -mindepth 1 ! -type d ! -path "./$list" | sort) \
-    <(sed 's/^[0-9a-f]*  //' "$list" | sort) | head -n 1) || true
+    <(sed -n 's/^file //p' <<<"${entries[$folder]}" | sort) | head -n 1) || true
   [ -z "$stranger" ] || refuse "$folder" "it holds ${stranger#./}, which the demo did not lay out"
-  (cd "$folder" && sha256sum --quiet --check --ignore-missing "$list" >/dev/null 2>&1) \
-    || refuse "$folder" "a file the demo laid out there was changed since"
 done
 for folder in "${own[@]}"; do
-  [ -d "$folder" ] || continue
-  if [ -f "$folder/$list" ]; then
-    (cd "$folder" && sed 's/^[0-9a-f]*  //' "$list" | while IFS= read -r file; do rm -f -- "$file"; done)
-    rm -f -- "$folder/$list"
-  fi
-  find "$folder" -depth -type d -empty -delete
+  [ -f "$folder/$list" ] || continue
+  (cd "$folder" && sed -n 's/^file //p' <<<"${entries[$folder]}" | while IFS= read -r file; do
+     rm -f -- "$file"; done
+   rm -f -- "$list")
+  sed -n 's/^folder //p' <<<"${entries[$folder]}" | LC_ALL=C sort -r | while IFS= read -r made; do
+    rmdir -- "$folder${made#.}" 2>/dev/null || true; done
 done
+# Folders that are there now and that the demo did not make are never recorded as its own.
+declare -A found
 for folder in "${own[@]}"; do
-  [ ! -e "$folder" ] || refuse "$folder" "something in it was added while the demo cleared it"
+  [ ! -d "$folder" ] || [ -z "$(cd "$folder" && find . -mindepth 1 ! -type d | head -n 1)" ] \
+    || refuse "$folder" "something in it was added while the demo cleared it"
+  [ ! -d "$folder" ] || while IFS= read -r -d '' made; do found[$folder/$made]=1; done \
+    < <(cd "$folder" && find . -type d -print0)
 done
 # Whatever the run ends with is the demo's own: the layout, the converted file, the logs.
 list_own_files() {
   for folder in "${own[@]}"; do
     [ -d "$folder" ] || continue
-    (cd "$folder" && find . -mindepth 1 -type f ! -path "./$list" -print0 | sort -z \
-      | xargs -0 -r sha256sum > "$list.new" && mv "$list.new" "$list") || true
+    (cd "$folder" && {
+       find . -mindepth 1 -type f ! -path "./$list" -print0 | sort -z | xargs -0 -r sha256sum
+       find . -type d -print0 | sort -z | while IFS= read -r -d '' made; do
+         [ -n "${found[$folder/$made]:-}" ] || printf 'folder  %s\n' "$made"; done
+     } > "$list.new" && mv "$list.new" "$list") || true
   done
 }
 trap list_own_files EXIT

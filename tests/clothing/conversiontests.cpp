@@ -4,6 +4,9 @@
 #include "conversionfixture.h"
 #include "dzappcontrol.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace {
 
 TEST_F(Conversion, WellFormedReply_GarmentLoadedConformedAndEveryStepLogged)
@@ -84,6 +87,8 @@ TEST_F(Conversion, UnusableReplies_RefusedWithOneDialogAndNothingLoaded)
         {std::string("Runtime:\x1b[2J\0\x9b.cr2", 18), QStringLiteral("Runtime\\\\x1B[2J\\x00\\x9B.cr2")},
         // C1 controls alone: a line break (NEL) and a terminal's CSI.
         {"Runtime:Dress\x85\x9b" "1m.cr2\n", QStringLiteral("Runtime\\Dress\\x85\\x9B1m.cr2")},
+        // DEL, which is no part of a file name either.
+        {"Runtime:Dress\x7f.cr2\n", QStringLiteral("Runtime\\Dress\\x7F.cr2")},
         // The log is UTF-8 whatever the Qt version: a Western letter stays one character,
         // U+0085 is escaped, and a long value is cut on a character boundary and counted in
         // characters.
@@ -161,6 +166,14 @@ TEST_F(Conversion, FieldTheWireCannotCarry_OneDialogNothingSentNothingLoaded)
         {figure, QStringLiteral("Bracken\nmoor"), clothing, m_scriptPath, QStringLiteral("vendor"), lineBreak},
         {QStringLiteral("stop\nBase Female"), vendor, clothing, m_scriptPath, QStringLiteral("figure"), lineBreak},
         {figure, vendor, clothing, m_content.path() + QStringLiteral("/#1/convert.dsa"), QStringLiteral("script"), hash},
+        // Names from a scene file are data in the log: no forged line, no terminal codes, no
+        // line of megabytes.
+        {QStringLiteral("Base Female\nClothing is conformed"), vendor, clothing, m_scriptPath, QStringLiteral("figure"),
+         lineBreak},
+        {QStringLiteral("Base \x1b[2J\u009b1m\u0085Female\n"), vendor, clothing, m_scriptPath, QStringLiteral("figure"),
+         lineBreak},
+        {QString(15 << 20, QLatin1Char('x')) + QLatin1Char('\n'), vendor, clothing, m_scriptPath,
+         QStringLiteral("figure"), lineBreak},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE((c.named + QLatin1Char(' ') + c.why).toStdString());
@@ -177,13 +190,48 @@ TEST_F(Conversion, FieldTheWireCannotCarry_OneDialogNothingSentNothingLoaded)
         EXPECT_TRUE(dialogTexts().first().contains(c.why)) << dialogTexts().first().toStdString();
         EXPECT_TRUE(conversionRequests().empty());
         EXPECT_EQ(loadedCount(), 0);
-        // The log keeps every character.
-        EXPECT_TRUE(messages().contains(QStringLiteral(" - Message: ") + c.figure + QLatin1Char('#') + c.vendor
-                                        + QLatin1Char('#') + c.clothing + QLatin1Char('#') + c.scriptPath
-                                        + QStringLiteral("#\n")));
+        // The log keeps every character of an ordinary value, control characters escaped; each
+        // line is one line of the log, the request's own line feed ending it, and bounded.
+        QString request = c.figure + QLatin1Char('#') + c.vendor + QLatin1Char('#') + c.clothing + QLatin1Char('#')
+            + c.scriptPath + QLatin1Char('#');
+        for (const QChar control : {QChar(0x0a), QChar(0x1b), QChar(0x85), QChar(0x9b)})
+            request.replace(control, QStringLiteral("\\x")
+                                         + QString::number(control.unicode(), 16).toUpper().rightJustified(2, QLatin1Char('0')));
+        if (request.size() < 4096) {
+            EXPECT_TRUE(messages().contains(QStringLiteral(" - Message: ") + request + QLatin1Char('\n')));
+        }
+        for (QString line : DzAppControl(app()).logLines()) {
+            if (line.endsWith(QLatin1Char('\n')) && line.contains(QLatin1String(" - Message: ")))
+                line.chop(1);
+            EXPECT_LT(line.size(), 4096 + 200); // the value's 4096 bytes at most, and the line's own text
+            EXPECT_FALSE(std::any_of(line.begin(), line.end(), [](QChar ch) {
+                return ch != QLatin1Char('\t') && (ch.unicode() < 0x20 || (ch.unicode() >= 0x7f && ch.unicode() <= 0x9f));
+            })) << line.left(200).toStdString();
+        }
+        EXPECT_FALSE(messages().contains(QStringLiteral("Clothing is conformed")));
         EXPECT_FALSE(figureRemembered());
         m_server.reset();
     }
+}
+
+// Loading the garment is no wait on the server: a script's handler of the host's load
+// notice may convert again, and that conversion proceeds.
+TEST_F(Conversion, ConversionFromTheLoadNotice_Proceeds)
+{
+    serve(dressReply, 8);
+    bool first = true;
+    dzConnectCall(&scene(), SIGNAL(skeletonAdded(DzSkeleton*)), m_clothing.get(), [&] {
+        if (std::exchange(first, false)) {
+            m_clothing->startServer();
+            convert();
+        }
+    });
+
+    convert();
+
+    EXPECT_TRUE(dialogTexts().isEmpty()) << dialogTexts().join(QStringLiteral("\n")).toStdString();
+    EXPECT_EQ(loadedCount(), 2);
+    EXPECT_EQ(messages().count(QStringLiteral("Clothing is conformed")), 2);
 }
 
 TEST_F(Conversion, ServerNotRunningAndNotStartable_StopsWithoutADialogOfItsOwn)

@@ -27,6 +27,10 @@ TEST_F(ClothingObject, SecondConstruction_LogsItsLinesOnceWithoutASecondSink)
 TEST_F(ClothingObject, SkeletonAddedToTheScene_ReachesEachObjectOnce)
 {
     BMPliantClothing second;
+    // A script that connects the object to the notice as well, once or twice.
+    for (int i = 0; i < 2; ++i) {
+        QObject::connect(&scene(), SIGNAL(skeletonAdded(DzSkeleton*)), &second, SLOT(clothingLoaded(DzSkeleton*)));
+    }
     clearLog();
 
     addNode<DzSkeleton>(QStringLiteral("Coat"), false);

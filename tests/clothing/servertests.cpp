@@ -4,6 +4,7 @@
 #include "dzappcontrol.h"
 #include "loopbackpeer.h"
 
+#include "dzprogresscontrol.h"
 #include "protocol.h"
 
 #include <QDir>
@@ -11,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QTimer>
 
 #include <poll.h>
 #include <unistd.h>
@@ -101,6 +103,14 @@ TEST_F(ServerSlots, ServerProgramMissing_ServerNotFoundMessage)
     m_clothing->startServer();
     EXPECT_EQ(dialogTexts(), QStringList{serverNotFoundMessage(
                                  install.path() + QStringLiteral("/&lt;i&gt;Tailor&amp;forge/TF Updater.exe"))});
+
+    // Its control characters are shown escaped, in the dialog as in the log.
+    DzAppControl(app()).clearDialogRecords();
+    setInstallDir(install.path() + QStringLiteral("/Tailor\x1b[2J\nforge/"));
+    m_clothing->startServer();
+    const QString shown = install.path() + QStringLiteral("/Tailor\\x1B[2J\\x0Aforge/");
+    EXPECT_EQ(dialogTexts(), QStringList{serverNotFoundMessage(shown + QStringLiteral("TF Updater.exe"))});
+    EXPECT_TRUE(messages().contains(QStringLiteral(" - TF Dir: ") + shown));
 }
 
 TEST_F(ServerSlots, QuoteInInstallDir_OnlyTheCheckedProgramRunsAndHoldsNothingOfTheHost)
@@ -209,15 +219,29 @@ TEST_F(ServerSlots, Status_ReplyTextOrEmptyWithoutDialog)
                                      QStringLiteral(" - Returning result")}));
 }
 
-// However much it says: a probe's or a stop's reply ends at the reply cap.
+// However much it says: a probe's or a stop's reply ends at the reply cap, also when the
+// peer then goes on holding the connection open.
 TEST_F(ServerSlots, AnyPeerCompletingTheExchange_CountsAsRunning)
 {
-    for (const std::string& reply : {std::string("whatever it says\n"),
-                                     std::string(Protocol::maxReplyBytes + 5000, 'x')}) {
-        SCOPED_TRACE(reply.size());
+    const std::string overCap(Protocol::maxReplyBytes + 5000, 'x');
+    const struct {
+        std::string reply;
+        bool thenHoldsOpen;
+    } cases[] = {{"whatever it says\n", false}, {overCap, false}, {overCap, true}};
+    for (const auto& [reply, thenHoldsOpen] : cases) {
+        SCOPED_TRACE(std::to_string(reply.size()) + (thenHoldsOpen ? ", then holds the connection open" : ""));
         clearLog();
         DzAppControl(app()).clearDialogRecords();
-        const auto peer = answering(reply, 4);
+        const auto peer = thenHoldsOpen ? std::make_unique<LoopbackPeer>(
+                                              [reply = reply](PeerConnection& connection) {
+                                                  connection.readRequest();
+                                                  if (connection.send(reply))
+                                                      connection.awaitClose();
+                                              },
+                                              Protocol::serverPort, 4)
+                                        : answering(reply, 4);
+        QElapsedTimer timer;
+        timer.start();
 
         EXPECT_TRUE(m_clothing->isServerRunning());
         EXPECT_TRUE(inOrder(messages(), probeAnswered));
@@ -228,6 +252,7 @@ TEST_F(ServerSlots, AnyPeerCompletingTheExchange_CountsAsRunning)
                   QString::fromLatin1(reply.substr(0, Protocol::maxReplyBytes).c_str()));
         m_clothing->stopServer();
         EXPECT_TRUE(dialogTexts().isEmpty());
+        EXPECT_LT(timer.elapsed(), 2000) << "an exchange waited past the cap";
     }
 }
 
@@ -241,12 +266,19 @@ TEST_F(ServerSlots, StopRequest_SentAndReplyIgnored)
 
 TEST_F(ServerSlots, PeerThatNeverAnswers_ProbeGivesUpWithinItsBound)
 {
-    LoopbackPeer silent([](PeerConnection& connection) { connection.awaitRelease(); },
-                        Protocol::serverPort, 1);
+    LoopbackPeer silent([](PeerConnection& connection) { connection.awaitClose(); }, Protocol::serverPort, 2);
     QElapsedTimer timer;
     timer.start();
     EXPECT_FALSE(m_clothing->isServerRunning());
     EXPECT_LT(timer.elapsed(), Protocol::probeTimeout.count() + 2000);
+
+    // The stop request waits on it as long, showing progress, and the user may cancel it.
+    runLater(1000, [] { EXPECT_TRUE(DzProgressControl::cancelShown()); });
+    timer.restart();
+    m_clothing->stopServer();
+    EXPECT_LT(timer.elapsed(), 1500);
+    EXPECT_EQ(messages().last(), QStringLiteral(" - Cancelled by the user"));
+    EXPECT_TRUE(dialogTexts().isEmpty());
 }
 
 TEST_F(ServerSlots, RealServer_StartedFromTheInstallDirProbedAndStopped)

@@ -49,6 +49,12 @@ inline qint64 processId(const QProcess& process)
     return process.processId();
 }
 
+// The process was ended by that signal.
+inline bool endedBySignal(const QProcess& process, int signal)
+{
+    return process.exitStatus() == QProcess::CrashExit && process.exitCode() == signal;
+}
+
 inline QString nullDevice()
 {
     return QProcess::nullDevice();
@@ -78,6 +84,12 @@ inline QByteArray returnTypeName(const QMetaMethod& method)
 inline qint64 processId(const QProcess& process)
 {
     return process.pid();
+}
+
+// Qt 4 keeps no signal number for a process that a signal ended (its exit code is then 0).
+inline bool endedBySignal(const QProcess& process, int)
+{
+    return process.exitStatus() == QProcess::CrashExit;
 }
 
 inline QString nullDevice()

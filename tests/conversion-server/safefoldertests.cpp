@@ -2,15 +2,19 @@
 // Windows when the core build runs these under Wine.
 
 #include "contentfolder.h"
+#include "conversionerror.h"
 #include "request.h"
 #include "safefolder.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <random>
 #include <string>
+#include <thread>
 
 #ifdef _WIN32
 #ifndef NOMINMAX
@@ -121,6 +125,8 @@ TEST(SafeFolder, Write_RemovesOnlyTheServersUnheldTemporaryFiles)
     const Entry entries[] = {
         {"a user's file shaped like an old temporary name", ".notes.2024.12.tmp", false, true},
         {"a user's file", "notes.tmp", false, true},
+        {"a user's file shaped like a temporary name, with another tag",
+         ".Dress.cr2.backupcopy-0123456789abcdef0123.tmp", false, true},
         {"left by a killed server", temporaryName("Dress.cr2"), false, false},
         {"another's, for another file", temporaryName("Coat.cr2"), false, false},
         {"being written by a live writer", temporaryName("Dress.cr2"), true, true},
@@ -137,4 +143,36 @@ TEST(SafeFolder, Write_RemovesOnlyTheServersUnheldTemporaryFiles)
     EXPECT_EQ(readFile(content.path() / relative), "two");
     for (const Entry& entry : entries)
         EXPECT_EQ(fs::exists(folder / entry.name), entry.kept) << entry.what;
+}
+
+// Two servers sharing one content folder, converting the same garment: each one's clean-up
+// runs while the other creates, locks, writes and renames its temporary file, and each
+// renames over the file the other has just renamed; neither loses a write.
+TEST(SafeFolder, Write_TwoServersInOneFolder_NeitherFails)
+{
+    Folder content;
+#ifdef _WIN32
+    const int writes = 300; // Wine is slow to create and rename
+#else
+    const int writes = 1000;
+#endif
+    std::atomic<int> failures{0};
+    std::string firstFailure;
+    std::mutex firstFailureMutex;
+    const auto server = [&](const std::string& garment) {
+        for (int i = 0; i < writes; ++i) {
+            try {
+                writeConvertedFile(content.path(), "Brackenmoor", garment, "converted");
+            } catch (const ConversionError& error) {
+                if (failures++ == 0) {
+                    const std::lock_guard<std::mutex> lock(firstFailureMutex);
+                    firstFailure = error.what();
+                }
+            }
+        }
+    };
+    std::thread other(server, "Dress");
+    server("Dress");
+    other.join();
+    EXPECT_EQ(failures, 0) << firstFailure;
 }

@@ -1,3 +1,4 @@
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -163,14 +164,21 @@ TEST(Demo, ServerSlotsFromAHostScript_StartProbeReportAndStopTheRealServer)
 }
 
 // The demo lays its folders out afresh, but removes only what it laid out itself: a folder
-// holding anything else is refused and kept as it is.
+// holding anything else, or a list of its files that it did not write so, is refused and
+// kept as it is, and so is everything outside.
 TEST(Demo, FoldersNamedToIt_OnlyTheDemosOwnFilesAreRemoved)
 {
+    const QByteArray victimBytes = QByteArrayLiteral("outside the demo's folders\n");
+    const QByteArray victimLine = QCryptographicHash::hash(victimBytes, QCryptographicHash::Sha256).toHex()
+                                  + "  ./../victim";
     struct Case {
         const char* what;
         bool laidOutBefore;      // a first run of the demo laid the folder out
         const char* userFile;    // then the user put this file there (or changed it)
         bool refused;
+        QByteArray listLine = QByteArray(); // a line added to the content folder's list
+        const char* userFolder = nullptr;   // an empty folder the user made there
+        const char* contentName = "Content"; // GARBWRIGHT_DEMO_CONTENT, relative to the test's folder
     };
     const Case cases[] = {
         {"a folder of the user's", false, "own.txt", true},
@@ -178,13 +186,22 @@ TEST(Demo, FoldersNamedToIt_OnlyTheDemosOwnFilesAreRemoved)
         {"a file the demo laid out, changed since", true, "Scripts/Pliant Clothing/Dress Selected Figure.dsa", true},
         {"a file beside the converted one", true, "Runtime/Libraries/own.cr2", true},
         {"as the last run left it", true, nullptr, false},
+        {"an empty folder the user made in it", true, nullptr, false, {}, "Runtime/Mine"},
+        {"the user's folder, named through the demo's", false, "Scripts/Pliant Clothing/Dress Selected Figure.dsa",
+         true, {}, nullptr, "demo/../Content"},
+        {"a list line without a checksum", true, nullptr, true, "./../victim"},
+        {"a list line naming a file outside, with its checksum", true, nullptr, true, victimLine},
+        {"a malformed list line", true, nullptr, true, victimLine.mid(1)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         QTemporaryDir dir;
+        QFile victim(dir.filePath(QStringLiteral("victim")));
+        ASSERT_TRUE(victim.open(QIODevice::WriteOnly) && victim.write(victimBytes) == victimBytes.size());
+        victim.close();
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("GARBWRIGHT_DEMO_DIR"), dir.filePath(QStringLiteral("demo")));
-        environment.insert(QStringLiteral("GARBWRIGHT_DEMO_CONTENT"), dir.filePath(QStringLiteral("Content")));
+        environment.insert(QStringLiteral("GARBWRIGHT_DEMO_CONTENT"), dir.filePath(QString::fromUtf8(c.contentName)));
         const auto run = [&environment](int* exitCode) {
             QProcess process;
             process.setProcessEnvironment(environment);
@@ -209,17 +226,38 @@ TEST(Demo, FoldersNamedToIt_OnlyTheDemosOwnFilesAreRemoved)
             ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Append));
             file.write(userBytes);
         }
+        if (c.userFolder) {
+            ASSERT_TRUE(QDir(dir.filePath(QStringLiteral("Content"))).mkpath(QString::fromUtf8(c.userFolder)));
+        }
+        if (!c.listLine.isEmpty()) {
+            QFile list(dir.filePath(QStringLiteral("Content/.garbwright-demo")));
+            ASSERT_TRUE(list.open(QIODevice::WriteOnly | QIODevice::Append));
+            list.write(c.listLine + '\n');
+        }
 
         const QString errors = run(&exitCode);
-        if (c.refused) {
+        EXPECT_TRUE(victim.exists());
+        if (c.refused && c.listLine.isEmpty()) {
             EXPECT_EQ(exitCode, 2) << errors.toStdString();
             EXPECT_TRUE(errors.contains(QStringLiteral("not removing ") + dir.filePath(QStringLiteral("Content"))))
                 << errors.toStdString();
             QFile file(dir.filePath(QStringLiteral("Content/") + c.userFile));
             ASSERT_TRUE(file.open(QIODevice::ReadOnly));
             EXPECT_TRUE(file.readAll().endsWith(userBytes));
+            // Nothing at all was removed, not even the demo's own files.
+            EXPECT_EQ(QFileInfo::exists(dir.filePath(QStringLiteral("Content/Scripts/Pliant Clothing/Check Server.dsa"))),
+                      c.laidOutBefore);
+        } else if (c.refused) {
+            // The list and its line are named, and nothing was removed.
+            EXPECT_EQ(exitCode, 2) << errors.toStdString();
+            EXPECT_TRUE(errors.contains(dir.filePath(QStringLiteral("Content/.garbwright-demo, line "))))
+                << errors.toStdString();
+            EXPECT_TRUE(QFileInfo::exists(dir.filePath(QStringLiteral("Content/Scripts/Pliant Clothing"))));
         } else {
             EXPECT_EQ(exitCode, 0) << errors.toStdString();
+        }
+        if (c.userFolder) {
+            EXPECT_TRUE(QFileInfo(dir.filePath(QStringLiteral("Content/")) + c.userFolder).isDir());
         }
     }
 }

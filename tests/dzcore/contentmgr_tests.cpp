@@ -253,6 +253,13 @@ TEST_F(OpenFileTest, Cr2WithoutAFigureName_NamedAfterTheFile)
 
     ASSERT_TRUE(mgr->openFile(write(QStringLiteral("Bare.v2.cr2"), "{\n}\n"), true));
     EXPECT_NE(scene().findNode(QStringLiteral("Bare.v2")), nullptr);
+
+    // The host's own line shows control characters of the name and the path escaped.
+    DzAppControl(app()).clearLog();
+    ASSERT_TRUE(mgr->openFile(write(QString::fromUtf8("a\u0085b\x1b[31m.cr2"), "{\n}\n"), true));
+    EXPECT_TRUE(DzAppControl(app()).logLines().contains(QStringLiteral("Loaded \"a\\x85b\\x1B[31m\" from \"%1/Runtime/a\\x85b\\x1B[31m.cr2\"")
+                                              .arg(content)))
+        << DzAppControl(app()).logLines().join('\n').toStdString();
 }
 
 TEST_F(OpenFileTest, Merge_NewSkeletonFollowsTheSelectedFigureWhenAnnounced)
@@ -313,6 +320,7 @@ TEST_F(OpenFileTest, Unreadable_FalseWithAReasonAndSceneUnchanged)
         const char* what;
         QString path;
         QString shown = QString(); // how the messages show the path, when not as it is
+        QString reason = QString(); // what the dialog gives as the reason, when it matters
     };
     const Case cases[] = {
         {"missing file", content + QStringLiteral("/Runtime/missing.cr2")},
@@ -332,6 +340,12 @@ TEST_F(OpenFileTest, Unreadable_FalseWithAReasonAndSceneUnchanged)
         {"closed too often", write(QStringLiteral("extra.cr2"), "{\n}\n}\n")},
         {"text after the end", write(QStringLiteral("trailing.cr2"), "{\n}\nfigure\n")},
         {"brace on a keyword line", write(QStringLiteral("inline.cr2"), "{ figure { name X } }\n")},
+        // A reply may name any file of the content folder; it is not read whole.
+        {"far too large", [this] {
+             QFile file(write(QStringLiteral("huge.cr2"), shirtFile));
+             file.resize(64 * 1024 * 1024);
+             return file.fileName();
+         }(), QString(), QStringLiteral(": the file is larger than 16 MiB")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -341,9 +355,11 @@ TEST_F(OpenFileTest, Unreadable_FalseWithAReasonAndSceneUnchanged)
         const QString shown = c.shown.isEmpty() ? c.path : c.shown;
         EXPECT_TRUE(logMentions(app(), shown)) << DzAppControl(app()).logLines().join('\n').toStdString();
         // The user is told too: one dialog, naming the file.
-        ASSERT_EQ(DzAppControl(app()).dialogRecords().size(), 1);
-        EXPECT_TRUE(DzAppControl(app()).dialogRecords().first().text.contains(shown));
-        EXPECT_TRUE(DzAppControl(app()).dialogRecords().first().richText.contains(shown));
+        const auto& dialog = DzAppControl(app()).dialogRecords();
+        ASSERT_EQ(dialog.size(), 1);
+        EXPECT_TRUE(dialog.first().text.contains(shown));
+        EXPECT_TRUE(dialog.first().richText.contains(shown));
+        EXPECT_TRUE(dialog.first().text.endsWith(c.reason)) << dialog.first().text.toStdString();
     }
     // A lookup that found nothing gives an empty path; opening it names what was looked for.
     for (const QString& relative : {QStringLiteral("Runtime\\missing.cr2"), QStringLiteral("Runtime")}) {

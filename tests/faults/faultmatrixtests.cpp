@@ -153,15 +153,39 @@ TEST_F(FaultMatrix, PeerAcceptsAndNeverAnswers_BothProbesGiveUpInTime)
 {
     // Holds each connection open, reading, until the client gives up on it.
     serveWith([](PeerConnection& connection) { connection.awaitClose(); }, 2);
+    QStringList progress;
+    DzProgressControl::setLineWriter([&](const QString& line) { progress.append(line); });
 
     const Outcome outcome = convertAndObserve();
 
+    DzProgressControl::setLineWriter(nullptr);
     EXPECT_LT(outcome.elapsedMs, twoProbesMs + marginMs);
     EXPECT_GE(outcome.elapsedMs, twoProbesMs - 100);
     ASSERT_EQ(outcome.dialogs.size(), 1) << outcome.lines.join(QStringLiteral("\n")).toStdString();
     EXPECT_TRUE(outcome.dialogs.first().contains(installDirMissing));
     EXPECT_EQ(outcome.loaded, 0);
     EXPECT_FALSE(outcome.figureRemembered);
+    // Each probe's wait shows, as every long wait does.
+    EXPECT_GE(progress.filter(QStringLiteral("[progress] Asking the conversion server whether it runs")).size(), 2)
+        << progress.join(QStringLiteral("\n")).toStdString();
+
+    // And the user may cancel it: the call ends there, starting nothing.
+    serveWith([](PeerConnection& connection) { connection.awaitClose(); }, 1);
+    clearLog();
+    DzAppControl(app()).clearDialogRecords();
+    QElapsedTimer clock;
+    qint64 cancelledAt = -1;
+    runLater(1000, [&] {
+        cancelledAt = clock.elapsed();
+        EXPECT_TRUE(DzProgressControl::cancelShown());
+    });
+    clock.start();
+    const Outcome cancelled = convertAndObserve();
+    EXPECT_GE(cancelledAt, 0);
+    EXPECT_LT(cancelled.elapsedMs - cancelledAt, 200);
+    EXPECT_TRUE(cancelled.dialogs.isEmpty());
+    EXPECT_TRUE(cancelled.lines.contains(QString::fromLatin1(cancelledByUser)));
+    EXPECT_FALSE(cancelled.lines.contains(QStringLiteral(" - Getting TF installation directory")));
 }
 
 TEST_F(FaultMatrix, PeerTricklingWithoutEnd_BothProbesGiveUpInTime)
@@ -266,6 +290,73 @@ TEST_F(FaultMatrix, ServerEndsBetweenProbeAndConversion_ProblemMessage)
     expectConversionFailed(outcome);
 }
 
+// A server that answers the first probe and is gone by the second (one that is stopping),
+// and a peer that closes without a byte, which is no server.
+TEST_F(FaultMatrix, ProbeAnsweredThenNotOrWithoutAByte_TheUserIsTold)
+{
+    const struct {
+        const char* name;
+        std::function<void()> arrange;
+        QString dialog;
+    } cases[] = {
+        {"gone at the second probe", [this] { serve(dressReply, 1); },
+         QStringLiteral("The Garbwright Server did not answer")},
+        {"closes without a byte", [this] { serveWith([](PeerConnection& connection) { connection.readRequest(); }, 2); },
+         installDirMissing},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        clearLog();
+        DzAppControl(app()).clearDialogRecords();
+        c.arrange();
+
+        const Outcome outcome = convertAndObserve();
+
+        EXPECT_LT(outcome.elapsedMs, marginMs);
+        ASSERT_EQ(outcome.dialogs.size(), 1) << outcome.lines.join(QStringLiteral("\n")).toStdString();
+        EXPECT_TRUE(outcome.dialogs.first().contains(c.dialog)) << outcome.dialogs.first().toStdString();
+        EXPECT_EQ(outcome.loaded, 0);
+        EXPECT_FALSE(outcome.figureRemembered);
+        m_server.reset();
+    }
+}
+
+// The host cannot open the file the server names: no garment was loaded, so no later
+// skeleton, whoever loads it, is judged against the figure.
+TEST_F(FaultMatrix, HostCannotOpenTheConvertedFile_FigureForgotten)
+{
+    serve("Runtime:Libraries:Missing.cr2\n");
+
+    const Outcome outcome = convertAndObserve();
+
+    ASSERT_EQ(outcome.dialogs.size(), 1) << "the host's own";
+    EXPECT_TRUE(outcome.dialogs.first().contains(QStringLiteral("Missing.cr2")));
+    EXPECT_TRUE(outcome.lines.contains(QStringLiteral(" - Loading clothing")));
+    EXPECT_EQ(outcome.loaded, 0);
+    EXPECT_FALSE(outcome.figureRemembered);
+}
+
+// Cancel in the start-up wait, then a new call at once: the server launched first is still
+// starting, and it is waited for, not launched a second time beside itself.
+TEST_F(FaultMatrix, CancelThenCallAgainAtOnce_TheStartingServerIsWaitedFor)
+{
+    installScript(QStringLiteral("Slow"), "sleep 3\nexec '" GARBWRIGHT_SERVER_PATH "'\n");
+    runLater(500, [] { EXPECT_TRUE(DzProgressControl::cancelShown()); });
+    const Outcome cancelled = convertAndObserve();
+    clearLog();
+
+    const Outcome again = convertAndObserve();
+    m_clothing->stopServer();
+
+    EXPECT_EQ(cancelled.loaded, 0);
+    EXPECT_TRUE(cancelled.lines.contains(QString::fromLatin1(cancelledByUser)));
+    EXPECT_FALSE(again.lines.contains(QStringLiteral(" - Starting server")));
+    EXPECT_EQ(again.lines.filter(QStringLiteral(" ms ago is still starting; waiting for it")).size(), 1);
+    EXPECT_TRUE(again.dialogs.isEmpty()) << again.dialogs.join(QStringLiteral("\n")).toStdString();
+    EXPECT_EQ(again.loaded, 1);
+    EXPECT_TRUE(portFreed(5000)) << "the server did not end";
+}
+
 TEST_F(FaultMatrix, InstallDirMissing_ServerNotFoundMessageNamesTheUpdater)
 {
     setInstallDir(QStringLiteral("/nonexistent/Tailorforge/"));
@@ -285,29 +376,51 @@ TEST_F(FaultMatrix, ServerProgramThatNeverAnswers_OneDialogAfterItsBound)
 {
     const QString pidFile = m_installRoot.path() + QStringLiteral("/pid");
     const struct {
-        const char* name;
+        const char* name; // also the install folder's: its path is shown as text, not markup
         QByteArray script;
+        bool silentPeer;  // a peer on the port accepts every connection and never answers
+        qint64 cancelAtMs; // the user cancels then, in the wait for the slow start; 0: never
     } cases[] = {
-        {"exits at once", "exit 0\n"},
-        {"runs but never listens", "echo $$ > '" + pidFile.toUtf8() + "'\nexec sleep 60\n"},
+        {"exits at once", "exit 0\n", false, 0},
+        {"runs but <never> listens & waits", "echo $$ > '" + pidFile.toUtf8() + "'\nexec sleep 60\n", false, 0},
+        // Each probe is bounded by what is left of the 30 s too.
+        {"exits, a peer never answering", "exit 0\n", true, 0},
+        {"exits, cancelled in the wait", "exit 0\n", false, 5000},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         clearLog();
         DzAppControl(app()).clearDialogRecords();
         const QString install = installScript(QString::fromLatin1(c.name), c.script);
+        if (c.silentPeer)
+            serveWith([](PeerConnection& connection) { connection.awaitClose(); }, 20);
+        // The start's first probe waits out its own bound before the launch.
+        const qint64 launchedAtMs = c.silentPeer ? Protocol::probeTimeout.count() : 0;
+        if (c.cancelAtMs > 0)
+            runLater(static_cast<int>(c.cancelAtMs), [] { EXPECT_TRUE(DzProgressControl::cancelShown()); });
 
         const Outcome outcome = convertAndObserve();
+        m_server.reset();
 
-        EXPECT_GE(outcome.elapsedMs, launchBoundMs);
-        EXPECT_LT(outcome.elapsedMs, launchBoundMs + marginMs);
+        EXPECT_EQ(outcome.loaded, 0);
+        if (c.cancelAtMs > 0) {
+            EXPECT_LT(outcome.elapsedMs, c.cancelAtMs + 200);
+            EXPECT_TRUE(outcome.dialogs.isEmpty()) << outcome.dialogs.join(QStringLiteral("\n")).toStdString();
+            EXPECT_TRUE(outcome.lines.contains(QString::fromLatin1(cancelledByUser)));
+            continue;
+        }
+        EXPECT_GE(outcome.elapsedMs, launchedAtMs + launchBoundMs);
+        EXPECT_LT(outcome.elapsedMs, launchedAtMs + launchBoundMs + marginMs);
         ASSERT_EQ(outcome.dialogs.size(), 1) << outcome.dialogs.join(QStringLiteral("\n")).toStdString();
         EXPECT_TRUE(outcome.dialogs.first().contains(QStringLiteral("did not answer within 30 s")));
-        EXPECT_TRUE(outcome.dialogs.first().contains(install + QStringLiteral("Garbwright Server.exe")));
+        const QString shownPath = QString(install + QStringLiteral("Garbwright Server.exe"))
+                                      .replace(QLatin1Char('&'), QStringLiteral("&amp;"))
+                                      .replace(QLatin1Char('<'), QStringLiteral("&lt;"))
+                                      .replace(QLatin1Char('>'), QStringLiteral("&gt;"));
+        EXPECT_TRUE(outcome.dialogs.first().contains(shownPath)) << outcome.dialogs.first().toStdString();
         EXPECT_TRUE(outcome.lines.contains(QStringLiteral("Done starting server")));
         // The quiet probes write no client lines: the two probes of the start are all.
         EXPECT_EQ(outcome.lines.count(QStringLiteral("Setting up the socket")), 2);
-        EXPECT_EQ(outcome.loaded, 0);
     }
     QFile pid(pidFile);
     if (pid.open(QIODevice::ReadOnly))
@@ -372,6 +485,9 @@ TEST_F(FaultMatrix, HostEventsDuringWaits_TheWaitingCallHolds)
          },
          selectionChanged, 0, QString()},
         {"figure deleted in a slow conversion", false, [&] { delete m_body; }, selectionChanged, 0, QString()},
+        // The figure and another node are no longer the figure alone.
+        {"another node selected beside the figure in a slow conversion", false,
+         [&] { addNode<DzSkeleton>(QStringLiteral("Other"), true); }, selectionChanged, 0, QString()},
         // The user's Cancel, as the progress dialog's button gives it.
         {"cancelled in the start-up wait", true, cancel, QString(), 0, QString::fromLatin1(cancelledByUser)},
         {"cancelled in a slow conversion", false, cancel, QString(), 0, QString::fromLatin1(cancelledByUser)},
@@ -450,12 +566,18 @@ TEST_F(FaultMatrix, BatchRunOfAHostScript_InterruptsAndTimersDuringTheConversion
     const struct {
         const char* name;
         QString script;
-        bool interrupt; // Ctrl+C once the conversion's progress shows
+        int interrupts; // Ctrl+C once the conversion's progress shows; a second once the script ran on
         QString logged; // in the host log
         QString shown;  // on standard error (progress and dialogs), or nothing there if empty
+        bool loads = false; // the garment is loaded all the same
     } cases[] = {
-        {"Ctrl+C", QStringLiteral("var clothing = new BMPliantClothing();\n") + convert, true,
+        {"Ctrl+C", QStringLiteral("var clothing = new BMPliantClothing();\n") + convert, 1,
          QString::fromLatin1(cancelledByUser), converting + QStringLiteral(": cancelled")},
+        // The second, while nothing that may be cancelled is shown, ends the host as always.
+        {"Ctrl+C twice",
+         QStringLiteral("var clothing = new BMPliantClothing();\n") + convert
+             + QStringLiteral("var end = Date.now() + 10000;\nwhile (Date.now() < end) {}\n"),
+         2, QString::fromLatin1(cancelledByUser), converting + QStringLiteral(": cancelled")},
         {"a DzTimer deletes the object",
          QStringLiteral("var clothing = new BMPliantClothing();\n"
                         "var timer = new DzTimer();\n"
@@ -463,7 +585,7 @@ TEST_F(FaultMatrix, BatchRunOfAHostScript_InterruptsAndTimersDuringTheConversion
                         "timer.timeout.connect(function () { clothing.deleteLater(); });\n"
                         "timer.start(300);\n")
              + convert,
-         false, QStringLiteral(" - The Pliant Clothing object was deleted while waiting; stopping"), QString()},
+         0, QStringLiteral(" - The Pliant Clothing object was deleted while waiting; stopping"), QString()},
         {"setTimeout selects another node",
          QStringLiteral("var clothing = new BMPliantClothing();\n"
                         "setTimeout(function () {\n"
@@ -471,15 +593,29 @@ TEST_F(FaultMatrix, BatchRunOfAHostScript_InterruptsAndTimersDuringTheConversion
                         "    Scene.findNode('Lamp').select(true);\n"
                         "}, 300);\n")
              + convert,
-         false, QStringLiteral("The selection changed while the garment was converted"),
+         0, QStringLiteral("The selection changed while the garment was converted"),
          QStringLiteral("[dialog] Pliant Clothing Error: ")},
+        // An error in a handler is the host log's, not the waiting script's.
+        {"a DzTimer's handler throws",
+         QStringLiteral("var clothing = new BMPliantClothing();\n"
+                        "var timer = new DzTimer();\n"
+                        "timer.singleShot = true;\n"
+                        "timer.timeout.connect(function () { throw new Error('timer handler'); });\n"
+                        "timer.start(300);\n")
+             + convert,
+         0, QStringLiteral("Script error in a timer or signal handler: Error: timer handler"), QString(), true},
+        {"a scene signal's handler throws",
+         QStringLiteral("var clothing = new BMPliantClothing();\n"
+                        "Scene.nodeAdded.connect(function () { throw new Error('signal handler'); });\n")
+             + convert,
+         0, QStringLiteral("Script error in a timer or signal handler: Error: signal handler"), QString(), true},
     };
     const QString script = m_content.path() + QStringLiteral("/Scripts/Pliant/convert.dsa");
     ASSERT_TRUE(QDir().mkpath(QFileInfo(script).path()));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         serveProbesThen([&c](PeerConnection& connection) {
-            if (!connection.released(c.interrupt ? 20000ms : 1500ms) && connection.send(dressReply))
+            if (!connection.released(c.interrupts ? 20000ms : 1500ms) && connection.send(dressReply))
                 connection.finishReply();
         });
         QFile file(script);
@@ -495,7 +631,8 @@ TEST_F(FaultMatrix, BatchRunOfAHostScript_InterruptsAndTimersDuringTheConversion
                     m_content.path(), QStringLiteral("--scene"), QStringLiteral(GARBWRIGHT_DEMO_SCENE), script});
         ASSERT_TRUE(host.waitForStarted(10000));
         QString errors;
-        if (c.interrupt) {
+        QString early; // the host log, read while the host runs
+        if (c.interrupts) {
             QElapsedTimer clock;
             clock.start();
             while (!errors.contains(converting) && clock.elapsed() < 15000 && host.state() == QProcess::Running) {
@@ -504,16 +641,35 @@ TEST_F(FaultMatrix, BatchRunOfAHostScript_InterruptsAndTimersDuringTheConversion
             }
             ASSERT_TRUE(errors.contains(converting)) << errors.toStdString();
             ::kill(static_cast<pid_t>(processId(host)), SIGINT);
+            if (c.interrupts > 1) {
+                while (!errors.contains(c.shown) && clock.elapsed() < 15000 && host.state() == QProcess::Running) {
+                    host.waitForReadyRead(100);
+                    errors += QString::fromLocal8Bit(host.readAllStandardError());
+                }
+                while (!early.contains(QStringLiteral("script ran on")) && clock.elapsed() < 15000) {
+                    host.waitForReadyRead(100);
+                    early += QString::fromLocal8Bit(host.readAllStandardOutput());
+                }
+                ::kill(static_cast<pid_t>(processId(host)), SIGINT);
+            }
         }
         ASSERT_TRUE(host.waitForFinished(15000));
         errors += QString::fromLocal8Bit(host.readAllStandardError());
-        const QString out = QString::fromLocal8Bit(host.readAllStandardOutput());
+        const QString out = early + QString::fromLocal8Bit(host.readAllStandardOutput());
+        if (c.interrupts > 1) {
+            // Ended by the interrupt itself (a shell reports status 130).
+            EXPECT_TRUE(endedBySignal(host, SIGINT)) << errors.toStdString();
+            EXPECT_TRUE(out.contains(QStringLiteral("script ran on")));
+            m_server.reset();
+            continue;
+        }
 
         EXPECT_EQ(host.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(host.exitCode(), 0) << errors.toStdString();
         EXPECT_TRUE(out.contains(c.logged)) << out.toStdString();
-        EXPECT_FALSE(out.contains(QStringLiteral(" - Loading clothing")));
-        EXPECT_FALSE(out.contains(QStringLiteral("Script error")));
+        EXPECT_EQ(out.contains(QStringLiteral(" - Loading clothing")), c.loads);
+        EXPECT_EQ(out.count(QStringLiteral("Script error")), c.logged.startsWith(QStringLiteral("Script error")) ? 1 : 0)
+            << out.toStdString();
         EXPECT_TRUE(out.contains(QStringLiteral("script ran on"))) << out.toStdString();
         if (c.shown.isEmpty()) {
             EXPECT_FALSE(errors.contains(QStringLiteral("[dialog]"))) << errors.toStdString();
@@ -618,7 +774,9 @@ TEST_F(FaultMatrix, LongWaits_HostStaysResponsiveAndShowsProgress)
 
         RecordProperty(std::string(c.name) + " longest event-loop gap (ms)", static_cast<int>(longestGap));
         RecordProperty(std::string(c.name) + " longest hold (ms)", static_cast<int>(longestHeld));
-        EXPECT_LE(longestHeld, 100) << "ended after " << heldEnd.toStdString();
+        // A busy machine holds the loop up to about 110 ms now and then; a wait that steps
+        // the host only every 250 ms, or not at all, holds it longer than this.
+        EXPECT_LE(longestHeld, 200) << "ended after " << heldEnd.toStdString();
         EXPECT_TRUE(outcomes.back().dialogs.isEmpty());
         ASSERT_GE(progress.size(), c.minProgressLines) << progress.join(QStringLiteral("\n")).toStdString();
         // Each wait's lines follow the last, and count up its own seconds.
@@ -641,12 +799,18 @@ TEST_F(FaultMatrix, LongWaits_HostStaysResponsiveAndShowsProgress)
                 - loggedAt.value(QStringLiteral(" - Waiting for server to start"));
             RecordProperty("start-up wait (ms)", static_cast<int>(waited));
             EXPECT_GE(waited, 2000);
-            EXPECT_LE(waited, 2000 + progressTick.count());
+            // A busy machine adds a tick's worth now and then; a wait that restarts, counts a
+            // step as a second, or is not cut at its end adds more than four.
+            EXPECT_LE(waited, 2000 + 4 * progressTick.count());
             const QStringList& lines = outcomes.back().lines;
             EXPECT_TRUE(inOrder(lines, {QStringLiteral(" - Server is not running"),
                                         QStringLiteral(" - Server is running"),
                                         QStringLiteral(" - Getting figure geom path")}));
             EXPECT_EQ(lines.filter(QStringLiteral(" - The conversion server answered ")).size(), 1);
+            // Probed every 250 ms: a server that listens 5 s after its start is used at once.
+            const QString answered = lines.filter(QStringLiteral(" - The conversion server answered ")).value(0);
+            RecordProperty("answered after its start (ms)", answered.section(QLatin1Char(' '), 6, 6).toInt());
+            EXPECT_LE(answered.section(QLatin1Char(' '), 6, 6).toInt(), 5000 + 250 + 500) << answered.toStdString();
             m_clothing->stopServer();
             EXPECT_TRUE(portFreed(5000)) << "the server did not end";
         }

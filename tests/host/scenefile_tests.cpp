@@ -123,6 +123,10 @@ TEST_F(SceneFileTest, BadScene_OneLineReasonAndSceneUnchanged)
         EXPECT_EQ(existing->getFollowTarget(), nullptr);
     }
     EXPECT_EQ(added, 0);
+
+    // The bound itself is no fault.
+    EXPECT_TRUE(loadSceneJson(propsScene(maxSceneNodes), &scene, &error)) << error.toStdString();
+    EXPECT_EQ(added, maxSceneNodes);
 }
 
 TEST_F(SceneFileTest, ReasonNamesTheFault)
