@@ -42,6 +42,8 @@ masked() {
   sed -E -e 's/\[[0-9a-f]+\] [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]+\.[0-9]+\t/[thread] hh:mm:ss elapsed\t/' \
          -e 's/^(\[progress\] [^:]*):.*/\1/' "$1" | uniq
 }
+# A fresh folder each time: this script's own, inside the build folder.
+rm -rf "$demo"
 mkdir -p "$demo"
 run_demo "$qt5build" "$demo/qt5.log"
 run_demo "$build" "$demo/qt4.log"
