@@ -182,7 +182,7 @@ TEST_F(FaultMatrix, PeerAcceptsAndNeverAnswers_BothProbesGiveUpInTime)
     clock.start();
     const Outcome cancelled = convertAndObserve();
     EXPECT_GE(cancelledAt, 0);
-    EXPECT_LT(cancelled.elapsedMs - cancelledAt, 200);
+    EXPECT_LT(cancelled.elapsedMs - cancelledAt, 1000); // not the rest of the probe's bound
     EXPECT_TRUE(cancelled.dialogs.isEmpty());
     EXPECT_TRUE(cancelled.lines.contains(QString::fromLatin1(cancelledByUser)));
     EXPECT_FALSE(cancelled.lines.contains(QStringLiteral(" - Getting TF installation directory")));
@@ -404,7 +404,7 @@ TEST_F(FaultMatrix, ServerProgramThatNeverAnswers_OneDialogAfterItsBound)
 
         EXPECT_EQ(outcome.loaded, 0);
         if (c.cancelAtMs > 0) {
-            EXPECT_LT(outcome.elapsedMs, c.cancelAtMs + 200);
+            EXPECT_LT(outcome.elapsedMs, c.cancelAtMs + marginMs); // not the 30 s the wait would last
             EXPECT_TRUE(outcome.dialogs.isEmpty()) << outcome.dialogs.join(QStringLiteral("\n")).toStdString();
             EXPECT_TRUE(outcome.lines.contains(QString::fromLatin1(cancelledByUser)));
             continue;
