@@ -11,7 +11,7 @@
 # Usage: setup.sh [demo|test|windows|bench]... [PACKAGE]...
 set -euo pipefail
 
-build=(build-essential cmake ninja-build pkg-config)
+build=(build-essential cmake ninja-build)
 demo=("${build[@]}" qtbase5-dev qtscript5-dev libboost-system-dev)
 test=("${demo[@]}" libgtest-dev libgmock-dev libboost-thread-dev valgrind clang libclang-rt-14-dev
       # QWindowSystemInterface: a test queues user input as the window system does.
@@ -48,4 +48,6 @@ SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# Unpacking without a sync per file: a first run's install is mostly writing files, and a
+# machine that stops halfway through has to install again anyway.
+$SUDO apt-get install -y -qq --no-install-recommends -o Dpkg::Options::=--force-unsafe-io "${missing[@]}"
