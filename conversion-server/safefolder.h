@@ -55,6 +55,12 @@ public:
     // its file and locking it.
     void replaceFile(const std::string& name, std::string_view text) const;
 
+    // Creates the file `temporary` (a temporaryName()) in this folder and holds it as
+    // replaceFile() holds the file it writes: until the returned handle is closed with
+    // closeTemporary(), no clean-up removes it. Throws ConversionError when it cannot.
+    std::intptr_t createTemporary(const std::string& temporary) const;
+    static void closeTemporary(std::intptr_t handle);
+
     // The path the folder was reached by, for messages.
     const std::filesystem::path& path() const { return m_path; }
 

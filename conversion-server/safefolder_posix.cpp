@@ -144,19 +144,9 @@ void SafeFolder::removeStaleTemporaries() const
     }
 }
 
-void SafeFolder::replaceFile(const std::string& name, std::string_view text) const
+std::intptr_t SafeFolder::createTemporary(const std::string& temporary) const
 {
     const int folder = static_cast<int>(m_handle);
-    const fs::path target = m_path / name;
-    if (name.size() > maxReplacedNameBytes)
-        throw ConversionError("file name " + target.string() + " is too long");
-    struct stat status {};
-    if (::fstatat(folder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(status.st_mode))
-        throw ConversionError(target.string() + " is a folder");
-
-    removeStaleTemporaries();
-
-    const std::string temporary = temporaryName(name);
     if (!lockFolderForCreating(folder))
         throw ConversionError("cannot create a file in " + m_path.string() + ": the folder stays busy");
     // O_EXCL with O_NOFOLLOW: fails when anything, a link included, already has the name.
@@ -175,6 +165,28 @@ void SafeFolder::replaceFile(const std::string& name, std::string_view text) con
         ::close(fd);
         throw ConversionError(systemError("cannot lock " + (m_path / temporary).string(), lockError));
     }
+    return fd;
+}
+
+void SafeFolder::closeTemporary(std::intptr_t handle)
+{
+    ::close(static_cast<int>(handle));
+}
+
+void SafeFolder::replaceFile(const std::string& name, std::string_view text) const
+{
+    const int folder = static_cast<int>(m_handle);
+    const fs::path target = m_path / name;
+    if (name.size() > maxReplacedNameBytes)
+        throw ConversionError("file name " + target.string() + " is too long");
+    struct stat status {};
+    if (::fstatat(folder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(status.st_mode))
+        throw ConversionError(target.string() + " is a folder");
+
+    removeStaleTemporaries();
+
+    const std::string temporary = temporaryName(name);
+    const int fd = static_cast<int>(createTemporary(temporary));
     const int lockHolder = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
 
     int error = 0;

@@ -241,18 +241,9 @@ void SafeFolder::removeStaleTemporaries() const
     ::FindClose(search);
 }
 
-void SafeFolder::replaceFile(const std::string& name, std::string_view text) const
+std::intptr_t SafeFolder::createTemporary(const std::string& name) const
 {
-    const fs::path target = m_path / wide(name);
-    if (name.size() > maxReplacedNameBytes)
-        throw ConversionError("file name " + shown(target) + " is too long");
-    const DWORD attributes = ::GetFileAttributesW(target.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-        throw ConversionError(shown(target) + " is a folder");
-
-    removeStaleTemporaries();
-
-    const fs::path temporary = m_path / wide(temporaryName(name));
+    const fs::path temporary = m_path / wide(name);
     // CREATE_NEW: fails when anything, a link included, already has the name. No sharing:
     // nobody may remove the file while it is written.
     const HANDLE file = ::CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
@@ -265,7 +256,26 @@ void SafeFolder::replaceFile(const std::string& name, std::string_view text) con
         discard(file);
         throw ConversionError(shown(temporary) + " is not where it was created");
     }
+    return reinterpret_cast<std::intptr_t>(file);
+}
 
+void SafeFolder::closeTemporary(std::intptr_t handle)
+{
+    ::CloseHandle(reinterpret_cast<HANDLE>(handle));
+}
+
+void SafeFolder::replaceFile(const std::string& name, std::string_view text) const
+{
+    const fs::path target = m_path / wide(name);
+    if (name.size() > maxReplacedNameBytes)
+        throw ConversionError("file name " + shown(target) + " is too long");
+    const DWORD attributes = ::GetFileAttributesW(target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        throw ConversionError(shown(target) + " is a folder");
+
+    removeStaleTemporaries();
+
+    const HANDLE file = reinterpret_cast<HANDLE>(createTemporary(temporaryName(name)));
     DWORD error = 0;
     for (std::size_t done = 0; done < text.size() && error == 0;) {
         const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(text.size() - done, 1u << 20));

@@ -16,17 +16,6 @@
 #include <string>
 #include <thread>
 
-#ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-#endif
-
 namespace fs = std::filesystem;
 using namespace ConversionServer;
 
@@ -63,35 +52,18 @@ std::string readFile(const fs::path& path)
     return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
-// A file held open as a writer in another process holds its temporary file.
+// A temporary file held as a writer, in this process or another, holds it while it writes.
 class HeldFile
 {
 public:
-    explicit HeldFile(const fs::path& path)
+    HeldFile(const fs::path& folder, const std::string& name)
+        : m_handle(SafeFolder(fs::canonical(folder)).createTemporary(name))
     {
-#ifdef _WIN32
-        m_handle = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-#else
-        m_fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (m_fd >= 0)
-            ::flock(m_fd, LOCK_EX);
-#endif
     }
-    ~HeldFile()
-    {
-#ifdef _WIN32
-        ::CloseHandle(m_handle);
-#else
-        ::close(m_fd);
-#endif
-    }
+    ~HeldFile() { SafeFolder::closeTemporary(m_handle); }
 
 private:
-#ifdef _WIN32
-    HANDLE m_handle;
-#else
-    int m_fd;
-#endif
+    std::intptr_t m_handle;
 };
 
 } // namespace
@@ -134,7 +106,7 @@ TEST(SafeFolder, Write_RemovesOnlyTheServersUnheldTemporaryFiles)
     std::vector<std::unique_ptr<HeldFile>> held;
     for (const Entry& entry : entries) {
         if (entry.held)
-            held.push_back(std::make_unique<HeldFile>(folder / entry.name));
+            held.push_back(std::make_unique<HeldFile>(folder, entry.name));
         else
             writeFile(folder / entry.name, entry.what);
     }
