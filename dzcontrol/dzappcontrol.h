@@ -75,6 +75,8 @@ public:
     // may hand them around freely); those still alive when the application ends are
     // deleted with it.
     void keepUntilExit(QObject* object);
+    // How often the list of kept objects has been cleared of those deleted meanwhile.
+    int scriptObjectPrunings() const;
 
     // How the host answers dialogs now: as `dzApp` is set to, interactively without one.
     static DialogMode currentDialogMode();

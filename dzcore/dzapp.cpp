@@ -22,6 +22,7 @@ struct DzAppState {
     qint64 keptDialogCharacters = 0;
     QList<QPointer<QObject>> scriptObjects;
     int scriptObjectsAfterPruning = 0; // how many were left when deleted ones were last dropped
+    int scriptObjectPrunings = 0;
     DzAppControl::DialogMode dialogMode = DzAppControl::InteractiveDialogs;
 };
 
@@ -87,8 +88,15 @@ void DzAppControl::keepUntilExit(QObject* object)
     if (m_state.scriptObjects.size() >= 2 * m_state.scriptObjectsAfterPruning) {
         m_state.scriptObjects.removeAll(QPointer<QObject>());
         m_state.scriptObjectsAfterPruning = std::max(static_cast<int>(m_state.scriptObjects.size()), 16);
+        ++m_state.scriptObjectPrunings;
     }
     m_state.scriptObjects.append(object);
+}
+
+int DzAppControl::scriptObjectPrunings() const
+{
+    QMutexLocker lock(&m_state.mutex);
+    return m_state.scriptObjectPrunings;
 }
 
 void DzAppControl::setLogWriter(LineWriter writer)

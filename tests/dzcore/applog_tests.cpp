@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QPointer>
 #include <QSet>
 
 #include <atomic>
@@ -109,4 +110,26 @@ TEST(DzAppDialogs, KeepsABoundedTailOfRecords)
     EXPECT_EQ(DzAppControl(app).dialogRecords().first().title, QStringLiteral("second"));
     DzAppControl(app).clearDialogRecords();
     EXPECT_TRUE(DzAppControl(app).dialogRecords().isEmpty());
+}
+
+// Objects that scripts make are kept until the application ends, and the list of them is
+// cleared of deleted ones only once it has doubled since: making many stays linear.
+TEST(DzAppObjects, KeptUntilExit_ListPrunedOnlyWhenItHasDoubled)
+{
+    constexpr int count = 4096; // 2 to the 12th
+    QList<QPointer<QObject>> kept;
+    {
+        DzApp app;
+        for (int i = 0; i < count; ++i) {
+            auto* object = new QObject;
+            DzAppControl(app).keepUntilExit(object);
+            kept.append(object);
+        }
+        delete kept.first().data(); // the end deletes only those still alive
+        const int prunings = DzAppControl(app).scriptObjectPrunings();
+        EXPECT_GE(prunings, 4);
+        EXPECT_LE(prunings, 13);
+    }
+    for (const QPointer<QObject>& object : kept)
+        ASSERT_TRUE(object.isNull());
 }

@@ -219,6 +219,9 @@ const QByteArray shirtFile = "{\n"
                              "\t}\n"
                              "}\n";
 
+// The largest character file the host opens.
+constexpr int maxCr2Bytes = 16 * 1024 * 1024;
+
 class OpenFileTest : public ContentMgrTest {
 protected:
     QString write(const QString& name, const QByteArray& bytes)
@@ -242,6 +245,10 @@ TEST_F(OpenFileTest, Cr2_AddsTheFigureNamedInItsFigureBlock)
     ASSERT_EQ(added.count(), 1);
     EXPECT_EQ(std::get<0>(added.at(0)), loaded);
     EXPECT_TRUE(logMentions(app(), QStringLiteral("shirt.cr2")));
+
+    // As large as a character file may be.
+    ASSERT_TRUE(mgr->openFile(write(QStringLiteral("large.cr2"), shirtFile.leftJustified(maxCr2Bytes, ' ')), true));
+    EXPECT_EQ(scene().getNumNodes(), 2);
 }
 
 TEST_F(OpenFileTest, Cr2WithoutAFigureName_NamedAfterTheFile)
@@ -346,6 +353,8 @@ TEST_F(OpenFileTest, Unreadable_FalseWithAReasonAndSceneUnchanged)
              file.resize(64 * 1024 * 1024);
              return file.fileName();
          }(), QString(), QStringLiteral(": the file is larger than 16 MiB")},
+        {"a byte too large", write(QStringLiteral("over.cr2"), shirtFile.leftJustified(maxCr2Bytes + 1, ' ')),
+         QString(), QStringLiteral(": the file is larger than 16 MiB")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -81,12 +81,17 @@ TEST_F(SceneTest, ReceiverClearsTheScene_LaterReceiversStillGetALiveNode)
     addNode(QStringLiteral("Lamp"));
     QString seenLater;
     QObject::connect(&scene(), &DzScene::nodeAdded, [this] { scene().clear(); });
-    QObject::connect(&scene(), &DzScene::skeletonAdded,
-                     [&](DzSkeleton* skeleton) { seenLater = skeleton->getName(); });
+    // Selecting a node that has left the scene changes nothing the scene shows.
+    QObject::connect(&scene(), &DzScene::skeletonAdded, [&](DzSkeleton* skeleton) {
+        seenLater = skeleton->getName();
+        skeleton->select(true);
+    });
+    SignalLog changed(&scene(), &DzScene::nodeSelectionListChanged);
 
     QPointer<DzSkeleton> figure = new DzSkeleton(QStringLiteral("Base Female"));
     scene().addNode(figure);
     EXPECT_EQ(seenLater, QStringLiteral("Base Female"));
+    EXPECT_EQ(changed.count(), 1) << "only the clearing changes the selection list";
     EXPECT_TRUE(figure.isNull()) << "released once every receiver had it";
     EXPECT_EQ(scene().getNumNodes(), 0);
 }
