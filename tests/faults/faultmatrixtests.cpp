@@ -154,11 +154,25 @@ TEST_F(FaultMatrix, PeerAcceptsAndNeverAnswers_BothProbesGiveUpInTime)
     // Holds each connection open, reading, until the client gives up on it.
     serveWith([](PeerConnection& connection) { connection.awaitClose(); }, 2);
     QStringList progress;
-    DzProgressControl::setLineWriter([&](const QString& line) { progress.append(line); });
+    // When each probe began and when its progress first showed.
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+    QList<qint64> probedAt;
+    QList<qint64> shownAt;
+    DzProgressControl::setLineWriter([&](const QString& line) {
+        if (line.endsWith(QStringLiteral(": 0 s")))
+            shownAt.append(sinceStart.elapsed());
+        progress.append(line);
+    });
+    DzAppControl(app()).setLogWriter([&](const QString& line) {
+        if (line.endsWith(QStringLiteral("Determining if pliant clothing server is running")))
+            probedAt.append(sinceStart.elapsed());
+    });
 
     const Outcome outcome = convertAndObserve();
 
     DzProgressControl::setLineWriter(nullptr);
+    DzAppControl(app()).setLogWriter(nullptr);
     EXPECT_LT(outcome.elapsedMs, twoProbesMs + marginMs);
     EXPECT_GE(outcome.elapsedMs, twoProbesMs - 100);
     ASSERT_EQ(outcome.dialogs.size(), 1) << outcome.lines.join(QStringLiteral("\n")).toStdString();
@@ -168,6 +182,11 @@ TEST_F(FaultMatrix, PeerAcceptsAndNeverAnswers_BothProbesGiveUpInTime)
     // Each probe's wait shows, as every long wait does.
     EXPECT_GE(progress.filter(QStringLiteral("[progress] Asking the conversion server whether it runs")).size(), 2)
         << progress.join(QStringLiteral("\n")).toStdString();
+    // But only once it has waited half a second: a quick exchange shows nothing.
+    ASSERT_EQ(probedAt.size(), 2);
+    ASSERT_EQ(shownAt.size(), 2) << progress.join(QStringLiteral("\n")).toStdString();
+    for (int i = 0; i < 2; ++i)
+        EXPECT_GE(shownAt.at(i) - probedAt.at(i), 500) << "probe " << i;
 
     // And the user may cancel it: the call ends there, starting nothing.
     serveWith([](PeerConnection& connection) { connection.awaitClose(); }, 1);
@@ -321,9 +340,10 @@ TEST_F(FaultMatrix, ProbeAnsweredThenNotOrWithoutAByte_TheUserIsTold)
     }
 }
 
-// The host cannot open the file the server names: no garment was loaded, so no later
-// skeleton, whoever loads it, is judged against the figure.
-TEST_F(FaultMatrix, HostCannotOpenTheConvertedFile_FigureForgotten)
+// The host cannot open the file the server names, or opens it and a receiver of its notice
+// takes the garment away at once: no garment was loaded, so no later skeleton, whoever
+// loads it, is judged against the figure.
+TEST_F(FaultMatrix, HostLoadsNoGarment_FigureForgotten)
 {
     serve("Runtime:Libraries:Missing.cr2\n");
 
@@ -334,6 +354,18 @@ TEST_F(FaultMatrix, HostCannotOpenTheConvertedFile_FigureForgotten)
     EXPECT_TRUE(outcome.lines.contains(QStringLiteral(" - Loading clothing")));
     EXPECT_EQ(outcome.loaded, 0);
     EXPECT_FALSE(outcome.figureRemembered);
+
+    serve(dressReply);
+    clearLog();
+    DzAppControl(app()).clearDialogRecords();
+    QObject receiver;
+    dzConnectCall(&scene(), SIGNAL(nodeAdded(DzNode*)), &receiver,
+                  [this] { delete scene().getNode(scene().getNumNodes() - 1); });
+    const Outcome removed = convertAndObserve();
+    EXPECT_TRUE(removed.dialogs.isEmpty()) << removed.dialogs.join(QStringLiteral("\n")).toStdString();
+    EXPECT_TRUE(removed.lines.contains(QStringLiteral(" - Loading clothing")));
+    EXPECT_EQ(removed.loaded, 0);
+    EXPECT_FALSE(removed.figureRemembered);
 }
 
 // Cancel in the start-up wait, then a new call at once: the server launched first is still
