@@ -179,6 +179,7 @@ TEST(Demo, FoldersNamedToIt_OnlyTheDemosOwnFilesAreRemoved)
         QByteArray listLine = QByteArray(); // a line added to the content folder's list
         const char* userFolder = nullptr;   // an empty folder the user made there
         const char* contentName = "Content"; // GARBWRIGHT_DEMO_CONTENT, relative to the test's folder
+        const char* linked = nullptr;        // a folder in it moved outside, a link to it left in its place
     };
     const Case cases[] = {
         {"a folder of the user's", false, "own.txt", true},
@@ -192,6 +193,8 @@ TEST(Demo, FoldersNamedToIt_OnlyTheDemosOwnFilesAreRemoved)
         {"a list line without a checksum", true, nullptr, true, "./../victim"},
         {"a list line naming a file outside, with its checksum", true, nullptr, true, victimLine},
         {"a malformed list line", true, nullptr, true, victimLine.mid(1)},
+        {"a list line naming a sibling folder", true, nullptr, true, "folder  .-old"},
+        {"a listed file reached through a link", true, nullptr, true, {}, nullptr, "Content", "Runtime/Libraries"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -199,6 +202,8 @@ TEST(Demo, FoldersNamedToIt_OnlyTheDemosOwnFilesAreRemoved)
         QFile victim(dir.filePath(QStringLiteral("victim")));
         ASSERT_TRUE(victim.open(QIODevice::WriteOnly) && victim.write(victimBytes) == victimBytes.size());
         victim.close();
+        // An empty folder beside the content folder, its name the content folder's with a suffix.
+        ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("Content-old")));
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("GARBWRIGHT_DEMO_DIR"), dir.filePath(QStringLiteral("demo")));
         environment.insert(QStringLiteral("GARBWRIGHT_DEMO_CONTENT"), dir.filePath(QString::fromUtf8(c.contentName)));
@@ -229,6 +234,12 @@ TEST(Demo, FoldersNamedToIt_OnlyTheDemosOwnFilesAreRemoved)
         if (c.userFolder) {
             ASSERT_TRUE(QDir(dir.filePath(QStringLiteral("Content"))).mkpath(QString::fromUtf8(c.userFolder)));
         }
+        const QString outside = dir.filePath(QStringLiteral("outside"));
+        if (c.linked) {
+            const QString inside = dir.filePath(QStringLiteral("Content/") + c.linked);
+            ASSERT_TRUE(QDir().rename(inside, outside));
+            ASSERT_TRUE(QFile::link(outside, inside));
+        }
         if (!c.listLine.isEmpty()) {
             QFile list(dir.filePath(QStringLiteral("Content/.garbwright-demo")));
             ASSERT_TRUE(list.open(QIODevice::WriteOnly | QIODevice::Append));
@@ -237,7 +248,11 @@ TEST(Demo, FoldersNamedToIt_OnlyTheDemosOwnFilesAreRemoved)
 
         const QString errors = run(&exitCode);
         EXPECT_TRUE(victim.exists());
-        if (c.refused && c.listLine.isEmpty()) {
+        EXPECT_TRUE(QFileInfo(dir.filePath(QStringLiteral("Content-old"))).isDir());
+        if (c.linked) {
+            EXPECT_FALSE(QDir(outside).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
+        }
+        if (c.refused && c.listLine.isEmpty() && !c.linked) {
             EXPECT_EQ(exitCode, 2) << errors.toStdString();
             EXPECT_TRUE(errors.contains(QStringLiteral("not removing ") + dir.filePath(QStringLiteral("Content"))))
                 << errors.toStdString();
@@ -257,6 +272,10 @@ TEST(Demo, FoldersNamedToIt_OnlyTheDemosOwnFilesAreRemoved)
             EXPECT_EQ(exitCode, 0) << errors.toStdString();
         }
         if (c.userFolder) {
+            // Not the demo's: a later run keeps it too.
+            EXPECT_TRUE(QFileInfo(dir.filePath(QStringLiteral("Content/")) + c.userFolder).isDir());
+            run(&exitCode);
+            EXPECT_EQ(exitCode, 0);
             EXPECT_TRUE(QFileInfo(dir.filePath(QStringLiteral("Content/")) + c.userFolder).isDir());
         }
     }
