@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QTemporaryDir>
 
 #include <sys/stat.h>
 
@@ -17,14 +16,21 @@ namespace {
 
 const QString pluginPrefix = QStringLiteral("[Pliant Clothing Plugin] ");
 
+QStringList nonEmptyLines(const QString& text)
+{
+    QStringList lines = text.split(QLatin1Char('\n'));
+    lines.removeAll(QString());
+    return lines;
+}
+
 struct HostRun {
     bool finished = false;
     int exitCode = -1;
     QString out;
     QString err;
 
-    QStringList outLines() const { return out.split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
-    QStringList errLines() const { return err.split(QLatin1Char('\n'), Qt::SkipEmptyParts); }
+    QStringList outLines() const { return nonEmptyLines(out); }
+    QStringList errLines() const { return nonEmptyLines(err); }
     // The plug-in's lines in the host log (standard output by default).
     QStringList pluginLines() const
     {
@@ -74,15 +80,13 @@ protected:
     }
 
     // Runs dzhost in the test's folder, without a display, and waits a bounded time.
-    HostRun run(const QStringList& arguments) const
+    HostRun run(const QStringList& arguments, const QProcessEnvironment& environment = headlessEnvironment()) const
     {
         QProcess process;
-        process.setProcessEnvironment(headlessEnvironment());
+        process.setProcessEnvironment(environment);
         process.setWorkingDirectory(m_temp.path());
-        process.setProgram(QStringLiteral(DZHOST_PROGRAM));
-        process.setArguments(arguments);
-        process.setStandardInputFile(QProcess::nullDevice());
-        process.start();
+        process.setStandardInputFile(nullDevice());
+        process.start(QStringLiteral(DZHOST_PROGRAM), arguments);
 
         HostRun result;
         if (!process.waitForStarted(10000)) {
@@ -119,7 +123,7 @@ TEST_F(DzhostTest, ListPlugins_DescribesThePliantClothingModule)
     for (const QStringList& arguments :
          {QStringList{"--list-plugins"},
           QStringList{"--plugin", QStringLiteral(GARBWRIGHT_PLUGIN_FOLDER), "--list-plugins"}}) {
-        SCOPED_TRACE(arguments.join(' ').toStdString());
+        SCOPED_TRACE(arguments.join(QStringLiteral(" ")).toStdString());
         const HostRun result = run(arguments);
         ASSERT_EQ(result.exitCode, 0) << dump(result);
         const QStringList lines = result.outLines();
@@ -187,7 +191,7 @@ TEST_F(DzhostTest, DisplayError_DialogOnStderrAndRichTextKeptInTheLog)
                           {{"--dialogs", "reject"}, "result 0"},
                           {{}, "result 1"}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.modeArguments.join(' ').toStdString());
+        SCOPED_TRACE(c.modeArguments.join(QStringLiteral(" ")).toStdString());
         const HostRun result = run(c.modeArguments + QStringList{script});
         ASSERT_EQ(result.exitCode, 0) << dump(result);
         EXPECT_TRUE(result.errLines().contains(QStringLiteral("[dialog] Pliant Clothing Error: x"))) << dump(result);
@@ -285,7 +289,7 @@ TEST_F(DzhostTest, LogOption_WritesTheLogToTheFile)
 
     QFile file(logFile);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList lines = nonEmptyLines(QString::fromUtf8(file.readAll()));
     EXPECT_EQ(countEndingWith(lines, QStringLiteral("\tdzApp logger setup")), 1);
     EXPECT_EQ(countEndingWith(lines, QStringLiteral("\tPliant clothing plugin initialized")), 1);
     EXPECT_EQ(lines.last(), QStringLiteral("hello"));
@@ -296,17 +300,22 @@ TEST_F(DzhostTest, LogOption_WritesTheLogToTheFile)
     EXPECT_TRUE(toStdout.outLines().contains(QStringLiteral("hello")));
 }
 
+// The command line, the files' names and the console text are UTF-8 whatever the locale
+// says, as on the host's own systems: the script and the scene lie in a folder named
+// outside ASCII.
 TEST_F(DzhostTest, ScriptGlobals_ArgumentsSceneAndFollowTargets)
 {
-    const QString scene = writeFile(QStringLiteral("scene.json"), R"({"nodes": [
+    const QString folder = QString::fromUtf8("scripts/Caf\u00e9 \u6771\u4eac/");
+    const QString scene = writeFile(folder + QStringLiteral("scene.json"), R"({"nodes": [
         {"name": "Base Female", "kind": "figure", "selected": true},
         {"name": "Lamp", "kind": "prop"},
         {"name": "Shirt", "kind": "figure", "follows": "Base Female"},
         {"name": "Other", "kind": "figure"}]})");
-    const QString script = writeFile(QStringLiteral("scripts/globals.dsa"), R"(
+    const QString script = writeFile(folder + QStringLiteral("globals.dsa"), R"(
 print("file=" + getScriptFileName());
 var args = getScriptArguments();
 print("args=" + args.length + "|" + args.join("|"));
+print("same=" + (args[0] == "two wörds 東"));
 print("nodes=" + Scene.getNumNodes());
 var selected = Scene.getSelectedNodeList();
 print("selected=" + selected.length + "|" + selected[0].getName() + "|" + selected[0].iskindof("DzSkeleton"));
@@ -324,12 +333,18 @@ print("after=" + shirt.getFollowTarget());
 )");
     // Arguments after the script are the script's, even those that look like options of
     // the host or of Qt.
-    const HostRun result = run({"--scene", scene, QStringLiteral("scripts/globals.dsa"), "two words",
-                                "-reverse", "--plugin", "x"});
+    QProcessEnvironment cLocale = headlessEnvironment();
+    cLocale.remove(QStringLiteral("LANG"));
+    cLocale.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+    const QString word = QString::fromUtf8("w\u00f6rds \u6771");
+    const HostRun result = run({"--scene", scene, folder + QStringLiteral("globals.dsa"), "two " + word,
+                                "-reverse", "--plugin", "x"},
+                               cLocale);
     ASSERT_EQ(result.exitCode, 0) << dump(result);
     EXPECT_EQ(result.outLines(), (QStringList{
                                      "file=" + script,
-                                     "args=4|two words|-reverse|--plugin|x",
+                                     "args=4|two " + word + "|-reverse|--plugin|x",
+                                     "same=true",
                                      "nodes=4",
                                      "selected=1|Base Female|true",
                                      "lamp=Lamp|false|true",

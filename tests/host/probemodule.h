@@ -12,7 +12,7 @@ public:
     HostProbe() = default;
 
 public slots:
-    QString ping() const { return QStringLiteral("pong"); }
+    QString ping() const { return QString::fromLatin1("pong"); }
 };
 
 #endif

@@ -2,11 +2,11 @@
 
 #include "dzscene.h"
 #include "dzskeleton.h"
+#include "testqtcompat.h"
 
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QTemporaryDir>
 
 namespace {
 
@@ -27,6 +27,15 @@ QByteArray propsScene(int count)
     for (int i = 0; i < count; ++i)
         json += (i ? ",{\"name\":\"" : "{\"name\":\"") + QByteArray::number(i) + "\"}";
     return json + "]}";
+}
+
+// As deep as Qt 5's JSON parser lets a document nest, the document itself the first level.
+constexpr int maxJsonNesting = 1024;
+
+// A scene whose document is nested `depth` levels deep.
+QByteArray nestedScene(int depth)
+{
+    return "{\"nodes\": [], \"more\": " + QByteArray(depth - 1, '[') + QByteArray(depth - 1, ']') + "}";
 }
 
 } // namespace
@@ -99,6 +108,7 @@ TEST_F(SceneFileTest, BadScene_OneLineReasonAndSceneUnchanged)
         {"follows itself", R"({"nodes": [{"name": "A", "kind": "figure", "follows": "A"}]})"},
         {"a prop follows", R"({"nodes": [{"name": "F", "kind": "figure"}, {"name": "P", "follows": "F"}]})"},
         {"more nodes than a scene may hold", propsScene(maxSceneNodes + 1)},
+        {"nested deeper than a document may be", nestedScene(maxJsonNesting + 1)},
         // Every node before the faulty one is fine: none of them may stay behind.
         {"fault after good nodes", R"({"nodes": [{"name": "F", "kind": "figure", "selected": true},
                                                   {"name": "G", "kind": "figure", "follows": "F"},
@@ -109,7 +119,7 @@ TEST_F(SceneFileTest, BadScene_OneLineReasonAndSceneUnchanged)
     existing->select(true);
     scene.addNode(existing);
     int added = 0;
-    QObject::connect(&scene, &DzScene::nodeAdded, [&added] { ++added; });
+    dzConnectCall(&scene, SIGNAL(nodeAdded(DzNode*)), &scene, [&added] { ++added; });
 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -124,7 +134,8 @@ TEST_F(SceneFileTest, BadScene_OneLineReasonAndSceneUnchanged)
     }
     EXPECT_EQ(added, 0);
 
-    // The bound itself is no fault.
+    // The bounds themselves are no fault.
+    EXPECT_TRUE(loadSceneJson(nestedScene(maxJsonNesting), &scene, &error)) << error.toStdString();
     EXPECT_TRUE(loadSceneJson(propsScene(maxSceneNodes), &scene, &error)) << error.toStdString();
     EXPECT_EQ(added, maxSceneNodes);
 }
