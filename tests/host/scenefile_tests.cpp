@@ -2,11 +2,11 @@
 
 #include "dzscene.h"
 #include "dzskeleton.h"
+#include "testqtcompat.h"
 
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QTemporaryDir>
 
 namespace {
 
@@ -101,6 +101,7 @@ TEST_F(SceneFileTest, BadScene_OneLineReasonAndSceneUnchanged)
         {"more nodes than a scene may hold", propsScene(maxSceneNodes + 1)},
         // What either Qt's reader would take differently is refused before either reads it.
         {"a NUL byte, then what is not JSON", QByteArray("{\"nodes\": []}\0 not JSON", 23)},
+        {"more items than a scene may hold", "{\"nodes\": [], \"x\": [" + QByteArray("[],").repeated(maxSceneItems / 2) + "[]]}"},
         {"bytes that are not UTF-8", "{\"nodes\": [{\"name\": \"Caf\xe9\"}]}"},
         // A name from the file is shown as data: no forged line, no terminal codes.
         {"a name used twice, holding a line feed and an escape",
@@ -117,7 +118,7 @@ TEST_F(SceneFileTest, BadScene_OneLineReasonAndSceneUnchanged)
     existing->select(true);
     scene.addNode(existing);
     int added = 0;
-    QObject::connect(&scene, &DzScene::nodeAdded, [&added] { ++added; });
+    dzConnectCall(&scene, SIGNAL(nodeAdded(DzNode*)), &scene, [&added] { ++added; });
 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -151,11 +152,11 @@ TEST_F(SceneFileTest, File_MissingOrBad_ReasonStartsWithTheFileName)
 {
     QTemporaryDir temp;
     ASSERT_TRUE(temp.isValid());
-    const QString missing = temp.filePath(QStringLiteral("missing.json"));
+    const QString missing = temp.path() + QStringLiteral("/missing.json");
     EXPECT_FALSE(loadSceneFile(missing, &scene, &error));
     EXPECT_TRUE(error.startsWith(missing)) << error.toStdString();
 
-    const QString bad = temp.filePath(QStringLiteral("bad.json"));
+    const QString bad = temp.path() + QStringLiteral("/bad.json");
     QFile file(bad);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(R"({"nodes": [{"name": "A", "kind": "robot"}]})");
@@ -164,7 +165,7 @@ TEST_F(SceneFileTest, File_MissingOrBad_ReasonStartsWithTheFileName)
     EXPECT_TRUE(error.startsWith(bad)) << error.toStdString();
     EXPECT_EQ(scene.getNumNodes(), 0);
 
-    const QString good = temp.filePath(QStringLiteral("good.json"));
+    const QString good = temp.path() + QStringLiteral("/good.json");
     QFile goodFile(good);
     ASSERT_TRUE(goodFile.open(QIODevice::WriteOnly));
     goodFile.write(R"({"nodes": [{"name": "A", "kind": "figure"}]})");
