@@ -7,6 +7,8 @@
 #include "slotlog.h"
 #include "slotwork.h"
 
+#include <algorithm>
+
 void BMPliantClothing::clothingLoaded(DzSkeleton* clothing)
 {
     guardedSlot("clothingLoaded", [&] {
@@ -15,10 +17,21 @@ void BMPliantClothing::clothingLoaded(DzSkeleton* clothing)
             return;
         }
         // A script that connects this object to the scene's notice as well, once or more,
-        // hands it the same skeleton again: one load is handled once.
-        if (clothing == m_lastLoaded.data())
+        // hands it the same skeleton again, perhaps after a load that a handler of that notice
+        // started: one load is handled once.
+        QPointer<DzSkeleton>& seen = m_loadedSkeletons[clothing];
+        if (seen)
             return;
-        m_lastLoaded = clothing;
+        seen = clothing;
+        if (m_loadedSkeletons.size() >= m_sweepLoadedAt) {
+            for (auto it = m_loadedSkeletons.begin(); it != m_loadedSkeletons.end();) {
+                if (it.value())
+                    ++it;
+                else
+                    it = m_loadedSkeletons.erase(it);
+            }
+            m_sweepLoadedAt = 2 * std::max(64, static_cast<int>(m_loadedSkeletons.size()));
+        }
         trace("New item loaded: ", clothing->getName());
         if (!m_currentFigure)
             return;

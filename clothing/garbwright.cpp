@@ -62,7 +62,9 @@ int SlotWork::displayError(const QString& msg, bool needsConfirmation)
         dialog->setAcceptButtonText(Messages::errorDialogAccept());
         dialog->addWidget(label.get(), 0, Qt::Alignment());
 
-        Orv::Logging::log(Orv::Logging::Error, loggable(msg));
+        // The message as it is, markup too: the module's own messages show each value from
+        // outside escaped and bounded already, and a script may log whatever it likes.
+        Orv::Logging::log(Orv::Logging::Error, logText(msg));
         // The user reads the dialog; no call waits on the server meanwhile.
         const WaitingCall::Paused notWaiting;
         dialog->exec();

@@ -3,6 +3,7 @@
 
 #include "dzskeleton.h"
 
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -33,9 +34,12 @@ private:
     // The figure the last conversion was made for, until the next loaded skeleton is
     // checked against it. Owned by the host; becomes null if the host deletes the figure.
     QPointer<DzSkeleton> m_currentFigure;
-    // The last skeleton this object was told had been loaded, so that a notice that reaches
-    // it twice is handled once.
-    QPointer<DzSkeleton> m_lastLoaded;
+    // Every skeleton this object was told had been loaded, so that a notice that reaches it
+    // more than once is handled once, whatever the host did in between. An entry whose
+    // skeleton is gone counts no longer; such entries are dropped whenever the table has
+    // doubled since it was last swept.
+    QHash<const DzSkeleton*, QPointer<DzSkeleton>> m_loadedSkeletons;
+    int m_sweepLoadedAt = 64;
 };
 
 #endif

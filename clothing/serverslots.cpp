@@ -129,11 +129,9 @@ Awaited awaitLaunchedServer(const ServerStart& start)
             probe.setQuiet(true);
             stepWhileWaiting(probe, progress);
             try {
-                // A peer that closes without a byte is not the server.
-                if (!probe.request(Protocol::probeRequest).empty()) {
-                    s_launch.reset();
-                    return Awaited::Answered;
-                }
+                probe.request(Protocol::probeRequest);
+                s_launch.reset();
+                return Awaited::Answered;
             } catch (const WaitCancelled&) {
                 throw;
             } catch (...) {
@@ -200,13 +198,13 @@ Probe probeServer()
     const ProgressWhenSlow progress(client, Messages::askingServer());
     try {
         trace(" - Sending request");
-        // A peer that accepts and closes without a byte is not the server: the server always
-        // answers a probe.
-        if (!client.request(Protocol::probeRequest).empty()) {
-            trace(" - Server is running");
-            s_launch.reset();
-            return Probe::Answered;
-        }
+        // An exchange that completes is the server running, whatever it replies: what the
+        // server answers to a probe is its own business. Whether it can convert shows in
+        // the conversion's own reply.
+        client.request(Protocol::probeRequest);
+        trace(" - Server is running");
+        s_launch.reset();
+        return Probe::Answered;
     } catch (const WaitCancelled&) {
         trace(cancelledByUser);
         return Probe::Cancelled;

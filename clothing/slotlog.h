@@ -5,19 +5,26 @@
 #include "orvstrings.h"
 #include "wiretext.h"
 
-#include <QByteArray>
 #include <QString>
 
 #include <cstddef>
 #include <exception>
 #include <string>
+#include <string_view>
+
+// The text as Qt holds it.
+inline std::u16string_view utf16Of(const QString& text)
+{
+    return std::u16string_view(reinterpret_cast<const char16_t*>(text.constData()),
+                               static_cast<std::size_t>(text.size()));
+}
 
 // The log's text is UTF-8 from the slots to the host's log, whatever the Qt version or the
-// host's codec for C strings: the escaping and the length bound work on UTF-8.
+// host's codec for C strings, and the same under either Qt (Orv::utf8Text): the escaping
+// and the length bound work on UTF-8.
 inline std::string logText(const QString& text)
 {
-    const QByteArray bytes = text.toUtf8();
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    return Orv::utf8Text(utf16Of(text));
 }
 
 // The slots trace every step at Debug level; values are appended to the literal text.
@@ -33,15 +40,7 @@ inline void trace(const std::string& text)
 // megabytes costs what a short one does.
 inline std::string loggable(const QString& value)
 {
-    const int enough = static_cast<int>(Orv::maxLoggedValueBytes) + 1; // characters, at least as many bytes
-    if (value.size() <= enough)
-        return Orv::loggableText(logText(value));
-    std::size_t characters = static_cast<std::size_t>(value.size());
-    for (int i = 1; i < value.size(); ++i) {
-        if (value.at(i).isLowSurrogate() && value.at(i - 1).isHighSurrogate())
-            --characters;
-    }
-    return Orv::loggableText(logText(value.left(enough)), Orv::maxLoggedValueBytes, characters);
+    return Orv::loggableText(utf16Of(value));
 }
 
 // The same, as text for a dialog or a progress line.

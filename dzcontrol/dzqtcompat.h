@@ -44,6 +44,11 @@ inline void dzUseUtf8ForLocalText()
 #define DZ_HEADLESS_PLATFORM "offscreen"
 #endif
 
+// A value from outside (a path from a reply, a name from a file) made fit for one line of
+// the host's messages, exactly as the module's log shows such values and with the same
+// text under either Qt.
+DZCORE_EXPORT QString dzShownValue(const QString& value);
+
 // Calls the function whenever the sender emits the signal (given with SIGNAL(); its
 // arguments are dropped), for as long as both the sender and the context object live. Qt 4
 // connects no functions, only slots.

@@ -6,7 +6,6 @@
 #include "dzscene.h"
 #include "dzskeleton.h"
 
-#include "orvstrings.h"
 #include "dzqtcompat.h"
 
 #include <QDir>
@@ -36,15 +35,6 @@ bool isAbsoluteAnywhere(const QString& path)
 bool isInside(const QString& path, const QString& folder)
 {
     return path == folder || path.startsWith(folder + QLatin1Char('/'));
-}
-
-// A value from outside (a path from a reply, a name from a file) made fit for one line of
-// the host's messages, exactly as the module's log shows such values.
-QString loggable(const QString& text)
-{
-    const QByteArray utf8 = text.toUtf8();
-    const std::string shown = Orv::loggableText(std::string(utf8.constData(), static_cast<size_t>(utf8.size())));
-    return QString::fromUtf8(shown.data(), static_cast<int>(shown.size()));
 }
 
 void hostLog(const QString& text)
@@ -160,7 +150,7 @@ DzContentFolder* addFolder(QList<DzContentFolder*>& folders, QObject* owner, con
 // Tells the user, and the host log, that a file cannot be opened, and why.
 bool refuseToOpen(const QString& path, const QString& reason)
 {
-    const QString text = QStringLiteral("Cannot open \"%1\": %2").arg(loggable(path), reason);
+    const QString text = QStringLiteral("Cannot open \"%1\": %2").arg(dzShownValue(path), reason);
     hostLog(text);
     showMessage(openFailedTitle, text);
     return false;
@@ -279,8 +269,11 @@ bool DzContentMgr::openFile(const QString& path, bool merge)
     const QByteArray bytes = file.read(maxCharacterFileBytes + 1);
     if (bytes.size() > maxCharacterFileBytes)
         return refuseToOpen(path, tooLarge);
+    // A character file is text: what follows a NUL byte would never be read, so never checked.
+    if (bytes.contains('\0'))
+        return refuseToOpen(path, QStringLiteral("the file holds a NUL byte"));
     QString name;
-    if (!readCharacterFile(QString::fromUtf8(bytes), &name))
+    if (!readCharacterFile(QString::fromUtf8(bytes.constData(), bytes.size()), &name))
         return refuseToOpen(path, QStringLiteral("the file is not a character file"));
     if (name.isEmpty())
         name = info.completeBaseName();
@@ -293,7 +286,7 @@ bool DzContentMgr::openFile(const QString& path, bool merge)
         if (DzSkeleton* figure = selectedFigure())
             skeleton->setFollowTarget(figure);
     }
-    hostLog(QStringLiteral("Loaded \"%1\" from \"%2\"").arg(loggable(name), loggable(path)));
+    hostLog(QStringLiteral("Loaded \"%1\" from \"%2\"").arg(dzShownValue(name), dzShownValue(path)));
     dzScene->addNode(skeleton);
     return true;
 }

@@ -1,6 +1,11 @@
 #include "dzqtcompat.h"
 
+#include "orvstrings.h"
+
 #include <QPointer>
+
+#include <string>
+#include <string_view>
 
 namespace {
 
@@ -45,6 +50,13 @@ void dzDisconnectCalls(const QObject* sender, const QObject* context)
             call->deleteLater();
         }
     }
+}
+
+QString dzShownValue(const QString& value)
+{
+    const std::string shown = Orv::loggableText(
+        std::u16string_view(reinterpret_cast<const char16_t*>(value.constData()), static_cast<size_t>(value.size())));
+    return QString::fromUtf8(shown.data(), static_cast<int>(shown.size()));
 }
 
 #include "dzqtcompat.moc"

@@ -1,5 +1,33 @@
 #include "hostqtcompat.h"
 
+#include <algorithm>
+
+JsonShape jsonShape(const QByteArray& json)
+{
+    JsonShape shape;
+    int depth = 0;
+    bool inString = false;
+    for (int i = 0; i < json.size(); ++i) {
+        const char c = json.at(i);
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            ++shape.items;
+            shape.depth = std::max(shape.depth, ++depth);
+        } else if (c == ']' || c == '}') {
+            --depth;
+        } else if (c == ',') {
+            ++shape.items;
+        }
+    }
+    return shape;
+}
+
 #if QT_VERSION >= 0x050000
 #include <QJsonDocument>
 #include <QJsonParseError>
@@ -27,34 +55,11 @@ namespace {
 // variants would otherwise recurse once per level.
 constexpr int maxJsonNesting = 1024;
 
-bool nestedTooDeeply(const QByteArray& json)
-{
-    int depth = 0;
-    bool inString = false;
-    for (int i = 0; i < json.size(); ++i) {
-        const char c = json.at(i);
-        if (inString) {
-            if (c == '\\')
-                ++i;
-            else if (c == '"')
-                inString = false;
-        } else if (c == '"') {
-            inString = true;
-        } else if (c == '[' || c == '{') {
-            if (++depth > maxJsonNesting)
-                return true;
-        } else if (c == ']' || c == '}') {
-            --depth;
-        }
-    }
-    return false;
-}
-
 } // namespace
 
 bool parseJsonDocument(const QByteArray& json, QVariant* document, QString* error)
 {
-    if (nestedTooDeeply(json)) {
+    if (jsonShape(json).depth > maxJsonNesting) {
         *error = QStringLiteral("too deeply nested document");
         return false;
     }

@@ -10,6 +10,15 @@
 #include <QString>
 #include <QVariant>
 
+// The shape of a JSON text as its brackets and the commas outside its texts tell, without
+// parsing it: how deeply it nests, and how many items it holds (containers, and entries
+// after a container's first).
+struct JsonShape {
+    int depth = 0;
+    qint64 items = 0;
+};
+JsonShape jsonShape(const QByteArray& json);
+
 // Parses a JSON document (an object or an array) into maps, lists, texts, numbers and
 // booleans; false with the reason when the text is not such a document.
 bool parseJsonDocument(const QByteArray& json, QVariant* document, QString* error);

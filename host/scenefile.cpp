@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QTextCodec>
 #include <QVariant>
 
 #include <memory>
@@ -67,7 +68,8 @@ bool readNodes(const QVariant& document, std::vector<NodeDescription>* nodes, QS
             return fail(error, where + QStringLiteral(": \"name\" must be a non-empty text"));
         entry.name = name.toString();
         if (kinds.contains(entry.name))
-            return fail(error, where + QStringLiteral(": the name \"%1\" is used twice").arg(entry.name));
+            return fail(error,
+                        where + QStringLiteral(": the name \"%1\" is used twice").arg(dzShownValue(entry.name)));
         const QVariant kind = object.value(QStringLiteral("kind"));
         if (!object.contains(QStringLiteral("kind")))
             entry.kind = QStringLiteral("prop");
@@ -93,7 +95,7 @@ bool readNodes(const QVariant& document, std::vector<NodeDescription>* nodes, QS
             continue;
         if (kinds.value(entry.follows) != QLatin1String("figure") || entry.follows == entry.name)
             return fail(error, QStringLiteral("node \"%1\" follows \"%2\", which is not another figure")
-                                   .arg(entry.name, entry.follows));
+                                   .arg(dzShownValue(entry.name), dzShownValue(entry.follows)));
     }
     return true;
 }
@@ -102,6 +104,16 @@ bool readNodes(const QVariant& document, std::vector<NodeDescription>* nodes, QS
 
 bool loadSceneJson(const QByteArray& json, DzScene* scene, QString* error)
 {
+    // One file gives one result under either Qt: Qt 4's reader stops at a NUL byte and
+    // replaces bytes that are not UTF-8, where Qt 5's refuses both. Both are refused here.
+    if (json.contains('\0'))
+        return fail(error, QStringLiteral("a NUL byte at offset %1").arg(json.indexOf('\0')));
+    QTextCodec::ConverterState state;
+    QTextCodec::codecForName("UTF-8")->toUnicode(json.constData(), json.size(), &state);
+    if (state.invalidChars > 0 || state.remainingChars > 0)
+        return fail(error, QStringLiteral("the text is not UTF-8"));
+    if (jsonShape(json).items > maxSceneItems)
+        return fail(error, QStringLiteral("more than the %1 items a scene may hold").arg(maxSceneItems));
     QVariant document;
     QString reason;
     if (!parseJsonDocument(json, &document, &reason))

@@ -16,6 +16,11 @@ class DzScene;
 // a million nodes).
 // On failure returns false with a one-line reason, and the scene is left unchanged.
 constexpr int maxSceneNodes = 100000;
+// Either Qt's reader holds every item of a document (containers, and the entries after a
+// container's first) in memory, over a gigabyte for the size cap's worth of empty lists.
+// A scene of maxSceneNodes nodes with all their members holds about half this many, so a
+// document with more is refused before it is read.
+constexpr qint64 maxSceneItems = 8 * qint64(maxSceneNodes);
 
 bool loadSceneFile(const QString& fileName, DzScene* scene, QString* error);
 bool loadSceneJson(const QByteArray& json, DzScene* scene, QString* error);

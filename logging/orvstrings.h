@@ -24,17 +24,22 @@ std::string trimChars(std::string text, std::string set);
 // The most of a value from outside that one log line shows.
 constexpr std::size_t maxLoggedValueBytes = 4096;
 
+// UTF-16 text, as Qt holds it, as UTF-8. Each surrogate that is not half of a pair becomes
+// one U+FFFD, so that the text is the same whichever Qt converts it (Qt 4 drops a lone high
+// surrogate and the character after it, Qt 5 writes '?').
+std::string utf8Text(std::u16string_view text);
+
 // A value from outside the module, made fit for one log line. `text` is UTF-8. Control
-// characters (C0, DEL and C1) are written as "\xHH", so that the value can neither start a
-// line of its own nor send codes to a terminal; a value longer than `maxBytes` keeps its
-// start, cut at a character boundary, followed by " ... (N characters)". Any other text is
-// returned unchanged.
+// characters (C0, DEL and C1) are written as "\xHH", and the line and paragraph separators
+// and the bidirectional controls (U+2028 to U+202E, U+2066 to U+2069) as "\uHHHH", so that
+// the value can neither start a line of its own, reorder the rest of its line, nor send
+// codes to a terminal; a value longer than `maxBytes` keeps its start, cut at a character
+// boundary, followed by " ... (N characters)". Any other text is returned unchanged.
 std::string loggableText(std::string_view text, std::size_t maxBytes = maxLoggedValueBytes);
 
-// The same for a value of `characters` characters of which `start` holds only the first
-// ones (more than `maxBytes` bytes of them when the value is longer than that), so that a
-// huge value need not be converted whole to be logged.
-std::string loggableText(std::string_view start, std::size_t maxBytes, std::size_t characters);
+// The same for UTF-16 text (as utf8Text converts it). Only the start of a long value is
+// converted, so a value of many megabytes costs little more than a count of its characters.
+std::string loggableText(std::u16string_view text, std::size_t maxBytes = maxLoggedValueBytes);
 
 namespace Detail {
 

@@ -59,7 +59,8 @@ void whileDialogOpen(const std::function<void(QWidget*)>& inspect, const QString
 TEST_F(ErrorDialog, Shown_ModalRichTextWithOkOnlyAndLoggedFirst)
 {
     DzAppControl(app()).setDialogMode(DzAppControl::InteractiveDialogs);
-    const QString message = QStringLiteral("<h3>Heading</h3><br>line<br><a href=\"https://example.org/\">link</a>");
+    // Logged as it is: markup, and a script's tab and line feed too.
+    const QString message = QStringLiteral("<h3>Heading</h3><br>line\tone\ntwo<br><a href=\"https://example.org/\">link</a>");
     bool inspected = false;
     whileDialogOpen([&](QWidget* dialog) {
         inspected = true;

@@ -219,15 +219,15 @@ TEST_F(ServerSlots, Status_ReplyTextOrEmptyWithoutDialog)
                                      QStringLiteral(" - Returning result")}));
 }
 
-// However much it says: a probe's or a stop's reply ends at the reply cap, also when the
-// peer then goes on holding the connection open.
+// However much it says, nothing included: a probe's or a stop's reply ends at the reply cap,
+// also when the peer then goes on holding the connection open.
 TEST_F(ServerSlots, AnyPeerCompletingTheExchange_CountsAsRunning)
 {
     const std::string overCap(Protocol::maxReplyBytes + 5000, 'x');
     const struct {
         std::string reply;
         bool thenHoldsOpen;
-    } cases[] = {{"whatever it says\n", false}, {overCap, false}, {overCap, true}};
+    } cases[] = {{"whatever it says\n", false}, {std::string(), false}, {overCap, false}, {overCap, true}};
     for (const auto& [reply, thenHoldsOpen] : cases) {
         SCOPED_TRACE(std::to_string(reply.size()) + (thenHoldsOpen ? ", then holds the connection open" : ""));
         clearLog();

@@ -218,13 +218,17 @@ void LoopbackPeer::serve(const Behaviour& behaviour, int connections)
         }
         if (accepted.error)
             continue;
+        error_code ignored;
+        // Nothing listens once the last connection is taken: a client that connects again
+        // the moment it is answered is refused, never queued and then reset.
+        if (served + 1 == connections)
+            acceptor.close(ignored);
         PeerConnection connection(channel, m_released);
         behaviour(connection);
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_requests.push_back(connection.received);
         }
-        error_code ignored;
         channel.socket.close(ignored);
         ++served;
     }

@@ -116,7 +116,6 @@ public:
 
     bool isValid() const { return !m_path.isEmpty(); }
     QString path() const { return m_path; }
-    QString filePath(const QString& name) const { return m_path + QLatin1Char('/') + name; }
 
 private:
     static void removeAll(const QString& path)

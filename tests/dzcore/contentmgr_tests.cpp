@@ -347,6 +347,10 @@ TEST_F(OpenFileTest, Unreadable_FalseWithAReasonAndSceneUnchanged)
         {"closed too often", write(QStringLiteral("extra.cr2"), "{\n}\n}\n")},
         {"text after the end", write(QStringLiteral("trailing.cr2"), "{\n}\nfigure\n")},
         {"brace on a keyword line", write(QStringLiteral("inline.cr2"), "{ figure { name X } }\n")},
+        // What follows the NUL is checked too: no text file holds one.
+        {"a NUL byte, then what is no character file",
+         write(QStringLiteral("nul.cr2"), QByteArray("{\n}\n\0figure\n", 12)), QString(),
+         QStringLiteral(": the file holds a NUL byte")},
         // A reply may name any file of the content folder; it is not read whole.
         {"far too large", [this] {
              QFile file(write(QStringLiteral("huge.cr2"), shirtFile));

@@ -69,6 +69,21 @@ TEST(LoggableText, ControlsEscapedLongTextCutAtACharacter_OtherTextUnchanged)
     EXPECT_EQ(loggableText("abcdefg", 6), "abcdef ... (7 characters)");
     EXPECT_EQ(loggableText("abcde\xc3\xa9", 6), "abcde ... (6 characters)");
     EXPECT_EQ(loggableText(std::string(1u << 20, '\n')).size(), 4 * 4096 + 25);
+    // Line and paragraph separators and bidirectional controls, each range's ends, then the
+    // characters beside them, which stay.
+    EXPECT_EQ(loggableText("a\xe2\x80\xa8" "b\xe2\x80\xae\xe2\x81\xa6\xe2\x81\xa9|\xe2\x80\xa7\xe2\x80\xaf\xe2\x81\xa5\xe2\x81\xaa"),
+              "a\\u2028b\\u202E\\u2066\\u2069|\xe2\x80\xa7\xe2\x80\xaf\xe2\x81\xa5\xe2\x81\xaa");
+}
+
+TEST(LoggableText, Utf16_LoneSurrogatesReplacedPairsKeptWholeAndEveryCutMarked)
+{
+    using Orv::loggableText;
+    EXPECT_EQ(loggableText(std::u16string_view(u"A\xd800" u"B\xdc00" u"C\xd83d\xdc57\x2028")),
+              "A\xef\xbf\xbd" "B\xef\xbf\xbd" "C\xf0\x9f\x91\x97\\u2028");
+    EXPECT_EQ(Orv::utf8Text(u"\xdbff\xdfff\xdc00\xd800"), "\xf4\x8f\xbf\xbf\xef\xbf\xbd\xef\xbf\xbd");
+    // The first maxBytes + 1 units end inside a pair.
+    EXPECT_EQ(loggableText(std::u16string_view(u"abcdef\xd83d\xdc57"), 6), "abcdef ... (7 characters)");
+    EXPECT_EQ(loggableText(std::u16string_view(u"abcde\xd83d\xdc57" u"f"), 6), "abcde ... (7 characters)");
 }
 
 TEST(ToText, Numbers_AsDefaultStreamWrites)
