@@ -45,13 +45,8 @@ QString hostText(const Orv::Logging::Line& line)
     char onStack[stackLineBytes];
     std::string onHeap;
     char* const narrow = size <= sizeof onStack ? onStack : (onHeap.resize(size), onHeap.data());
-    char* cursor = narrow;
-    const auto put = [&cursor](std::string_view text) {
-        std::memcpy(cursor, text.data(), text.size());
-        cursor += text.size();
-    };
-    put(prefix);
-    line.forEachText(put);
+    std::memcpy(narrow, prefix.data(), prefix.size());
+    line.copyTo(narrow + prefix.size());
     return hostString(narrow, size);
 }
 

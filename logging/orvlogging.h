@@ -111,6 +111,10 @@ public:
         }
     }
 
+    // Writes the texts one after another from `out` on, which has room for size() bytes;
+    // returns the end.
+    char* copyTo(char* out) const;
+
     void appendTo(std::string& out) const;
 
 private:
