@@ -49,21 +49,28 @@ const std::string& currentThreadText()
     return text;
 }
 
-// The local time changes once a second and the elapsed part once a millisecond; lines
-// written in between reuse the text.
-struct TimeTextCache
-{
-    std::time_t second = -1;
-    std::tm localTime{};
-    std::int64_t elapsedMilliseconds = -1;
-    std::string text;
-};
-
 void appendTwoDigits(std::string& text, int value)
 {
     if (value < 10)
         text += '0';
     text += toText(value);
+}
+
+// "HH:MM:SS ", the part of the time text that changes once a second.
+void assignClockText(std::string& text, const std::tm& localTime)
+{
+    text.clear();
+    appendTwoDigits(text, localTime.tm_hour);
+    text += ':';
+    appendTwoDigits(text, localTime.tm_min);
+    text += ':';
+    appendTwoDigits(text, localTime.tm_sec);
+    text += ' ';
+}
+
+std::string elapsedText(std::int64_t elapsedMilliseconds)
+{
+    return toText(static_cast<double>(elapsedMilliseconds) * 0.001);
 }
 
 } // namespace
@@ -76,45 +83,47 @@ std::string levelName(Level level)
 std::string timeText(const std::tm& localTime, std::int64_t elapsed)
 {
     std::string text;
-    text.reserve(32);
-    appendTwoDigits(text, localTime.tm_hour);
-    text += ':';
-    appendTwoDigits(text, localTime.tm_min);
-    text += ':';
-    appendTwoDigits(text, localTime.tm_sec);
-    text += ' ';
-    text += toText(static_cast<double>(elapsed) * 0.001);
+    assignClockText(text, localTime);
+    text += elapsedText(elapsed);
     return text;
+}
+
+std::string_view Detail::TimeTextCache::text(std::time_t now, std::int64_t elapsed)
+{
+    // A clock set back lands on another second too, so any change of second, also across
+    // midnight, converts afresh.
+    if (!m_filled || now != m_second) {
+        std::tm local{};
+        if (!Platform::localTime(now, local))
+            local = std::tm{};
+        assignClockText(m_clock, local);
+        m_second = now;
+        m_filled = false;
+    }
+    if (!m_filled || elapsed != m_elapsedMilliseconds) {
+        // Both texts keep their buffers, so that a line allocates nothing here.
+        m_text.assign(m_clock);
+        m_text += elapsedText(elapsed);
+        m_elapsedMilliseconds = elapsed;
+        m_filled = true;
+    }
+    return m_text;
 }
 
 namespace {
 
-// The text of timeText(), kept per thread: formatting a line copies nothing out of it.
-const std::string& currentTimeText()
+// Each thread keeps its own cache, so that lines need no lock.
+std::string_view currentTimeText()
 {
-    thread_local TimeTextCache cache;
-    const std::time_t now = std::time(nullptr);
-    const std::int64_t elapsed = Platform::elapsedMilliseconds();
-    if (now != cache.second) {
-        std::tm local{};
-        if (!Platform::localTime(now, local))
-            local = std::tm{};
-        cache.localTime = local;
-        cache.second = now;
-        cache.elapsedMilliseconds = -1;
-    }
-    if (elapsed != cache.elapsedMilliseconds) {
-        cache.text = timeText(cache.localTime, elapsed);
-        cache.elapsedMilliseconds = elapsed;
-    }
-    return cache.text;
+    thread_local Detail::TimeTextCache cache;
+    return cache.text(std::time(nullptr), Platform::elapsedMilliseconds());
 }
 
 } // namespace
 
 std::string timeText()
 {
-    return currentTimeText();
+    return std::string(currentTimeText());
 }
 
 namespace {
@@ -241,32 +250,23 @@ Detail::CompiledTemplate compile(std::string_view lineTemplate, const WrittenIn&
     return compiled;
 }
 
-// Most texts of a line are a few bytes, which a plain loop copies faster than a call.
+// Most texts of a line are a few bytes, which two fixed-size copies that may overlap move
+// faster than a call.
 char* put(char* to, const char* from, std::size_t size)
 {
-    if (size > 16)
-        return static_cast<char*>(std::memcpy(to, from, size)) + size;
-    for (std::size_t i = 0; i < size; ++i)
-        to[i] = from[i];
-    return to + size;
-}
-
-void appendLine(std::string& out, const Detail::CompiledTemplate& compiled, const Values& values)
-{
-    std::size_t size = compiled.literals.size();
-    for (std::size_t field = 0; field < values.size(); ++field)
-        size += compiled.occurrences[field] * values[field].size();
-    // The line's size is known, so the parts are copied into place without a check each.
-    const std::size_t start = out.size();
-    out.resize(start + size);
-    char* cursor = out.data() + start;
-    for (const Detail::Part& part : compiled.parts) {
-        cursor = put(cursor, compiled.literals.data() + part.literalBegin, part.literalSize);
-        if (part.placeholder != Field::None) {
-            const std::string_view value = values[static_cast<std::size_t>(part.placeholder)];
-            cursor = put(cursor, value.data(), value.size());
-        }
+    if (size > 16) {
+        std::memcpy(to, from, size);
+    } else if (size >= 8) {
+        std::memcpy(to, from, 8);
+        std::memcpy(to + size - 8, from + size - 8, 8);
+    } else if (size >= 4) {
+        std::memcpy(to, from, 4);
+        std::memcpy(to + size - 4, from + size - 4, 4);
+    } else {
+        for (std::size_t i = 0; i < size; ++i)
+            to[i] = from[i];
     }
+    return to + size;
 }
 
 } // namespace
@@ -298,13 +298,41 @@ std::string Logger::format(std::string message, Level level) const
 
 void Logger::appendFormatted(std::string& out, std::string_view message, Level level) const
 {
+    line(message, level).appendTo(out);
+}
+
+Line Logger::line(std::string_view message, Level level) const
+{
     const ThreadValue& thread = currentThreadValue();
     const Values values = {levelText(level), thread.text, currentTimeText(), message};
-    if (!values[0].empty() && thread.apart) {
-        appendLine(out, m_compiled, values);
-        return;
-    }
-    appendLine(out, compile(m_format, {values[0], values[1], values[2], std::nullopt}), values);
+    if (!values[0].empty() && thread.apart)
+        return Line(&m_compiled, values);
+    return Line(compile(m_format, {values[0], values[1], values[2], std::nullopt}), values);
+}
+
+// --- Line -----------------------------------------------------------------------------
+
+std::size_t Line::size() const
+{
+    const Detail::CompiledTemplate& compiled = compiledTemplate();
+    std::size_t size = compiled.literals.size();
+    for (std::size_t field = 0; field < m_values.size(); ++field)
+        size += compiled.occurrences[field] * m_values[field].size();
+    return size;
+}
+
+char* Line::copyTo(char* out) const
+{
+    forEachText([&out](std::string_view text) { out = put(out, text.data(), text.size()); });
+    return out;
+}
+
+void Line::appendTo(std::string& out) const
+{
+    // The line's size is known, so the texts are copied into place without a check each.
+    const std::size_t start = out.size();
+    out.resize(start + size());
+    copyTo(out.data() + start);
 }
 
 // --- CompositeLogger ------------------------------------------------------------------

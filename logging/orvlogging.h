@@ -10,6 +10,7 @@
 // Nothing here knows the host; the sink that writes into the host's log is DzAppLogger
 // (clothing/dzapplogger.h), part of the module's host glue.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
@@ -17,6 +18,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace Orv {
@@ -69,7 +71,74 @@ struct CompiledTemplate
     std::size_t occurrences[placeholderCount] = {}; // how often each placeholder is a part
 };
 
+// The time text for given readings of the two clocks, remade only when a reading moves on:
+// the local time when the second changes, the elapsed part when the millisecond does.
+class TimeTextCache
+{
+public:
+    // The text of timeText(local time of `now`, elapsedMilliseconds); valid until the next
+    // call.
+    std::string_view text(std::time_t now, std::int64_t elapsedMilliseconds);
+
+private:
+    bool m_filled = false;
+    std::time_t m_second = 0;
+    std::int64_t m_elapsedMilliseconds = 0;
+    std::string m_clock; // "HH:MM:SS " of m_second
+    std::string m_text;
+};
+
 } // namespace Detail
+
+// One finished line, as the texts that make it up in order, each viewed where it lies: the
+// template's literal runs and the values put in. Valid on the thread that made it until
+// that thread's next line, and while the message it was made from lives.
+class Line
+{
+public:
+    std::size_t size() const;
+
+    // Calls write(text) with each text of the line in turn, as std::string_view; some
+    // texts are empty.
+    template <class Write>
+    void forEachText(Write&& write) const
+    {
+        const Detail::CompiledTemplate& compiled = compiledTemplate();
+        for (const Detail::Part& part : compiled.parts) {
+            write(std::string_view(compiled.literals.data() + part.literalBegin, part.literalSize));
+            if (part.placeholder != Detail::Field::None)
+                write(m_values[static_cast<std::size_t>(part.placeholder)]);
+        }
+    }
+
+    // Writes the texts one after another from `out` on, which has room for size() bytes;
+    // returns the end.
+    char* copyTo(char* out) const;
+
+    void appendTo(std::string& out) const;
+
+private:
+    friend class Logger;
+    using Values = std::array<std::string_view, Detail::placeholderCount>;
+
+    Line(const Detail::CompiledTemplate* shared, const Values& values)
+        : m_shared(shared)
+        , m_values(values)
+    {
+    }
+    Line(Detail::CompiledTemplate own, const Values& values)
+        : m_own(std::move(own))
+        , m_values(values)
+    {
+    }
+
+    const Detail::CompiledTemplate& compiledTemplate() const { return m_shared ? *m_shared : m_own; }
+
+    // The logger's own template, or (null) one made for this line alone.
+    const Detail::CompiledTemplate* m_shared = nullptr;
+    Detail::CompiledTemplate m_own;
+    Values m_values;
+};
 
 // Base of every sink. The module sets nothing after construction; the setters are for
 // tests and tools, and must not run while another thread logs through the same logger.
@@ -91,6 +160,10 @@ public:
     // The same line, appended to `out`: lets a sink put its own text in front without
     // building the line twice.
     void appendFormatted(std::string& out, std::string_view message, Level level) const;
+
+    // The same line as its texts, for a sink that copies them straight into a string of
+    // its own kind.
+    Line line(std::string_view message, Level level) const;
 
     // The delivery rule every caller of log() applies: the level reaches the threshold
     // (signed comparison) and the switch is on.

@@ -2,6 +2,7 @@
 
 #include <orvlogging.h>
 #include <orvstrings.h>
+#include <platform.h>
 
 #ifdef GARBWRIGHT_COMPARE_BOOST_THREAD
 #include <boost/thread/barrier.hpp>
@@ -12,6 +13,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <regex>
 #include <string>
 #include <thread>
@@ -135,6 +137,43 @@ TEST(TimeText, GivenTime_TwoDigitFieldsAndElapsedSeconds)
     EXPECT_EQ(timeText(localTime(10, 10, 10), 2000), "10:10:10 2");
     EXPECT_EQ(timeText(localTime(12, 0, 60), 3723456), "12:00:60 3723.46");
     EXPECT_EQ(timeText(localTime(1, 2, 3), 1000000000), "01:02:03 1e+06");
+}
+
+TEST(TimeText, CachedReadings_SameAsConvertedAfresh)
+{
+    // The last second of a local day.
+    std::tm day{};
+    day.tm_year = 126;
+    day.tm_mon = 2;
+    day.tm_mday = 14;
+    day.tm_hour = 23;
+    day.tm_min = 59;
+    day.tm_sec = 59;
+    day.tm_isdst = -1;
+    const std::time_t lastSecond = std::mktime(&day);
+    ASSERT_NE(lastSecond, static_cast<std::time_t>(-1));
+
+    // Readings in the order a thread takes them; each text must be what converting them
+    // afresh gives.
+    const struct
+    {
+        std::time_t now;
+        std::int64_t elapsed;
+    } readings[] = {
+        {lastSecond, 41999},
+        {lastSecond, 42000},     // the next millisecond, same second
+        {lastSecond + 1, 42000}, // the second (and the day) changes, not the millisecond
+        {lastSecond + 1, 42001},
+        {lastSecond - 3600, 42002}, // the wall clock set back
+    };
+    Detail::TimeTextCache cache;
+    for (const auto& reading : readings) {
+        std::tm local{};
+        ASSERT_TRUE(Platform::localTime(reading.now, local));
+        EXPECT_EQ(cache.text(reading.now, reading.elapsed), timeText(local, reading.elapsed)) << reading.now;
+    }
+    // The rows did cross midnight.
+    EXPECT_EQ(cache.text(lastSecond + 1, 42003).substr(0, 9), "00:00:00 ");
 }
 
 TEST(TimeText, Live_LocalTimeAndWallClockElapsed)
