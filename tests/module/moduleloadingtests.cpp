@@ -62,7 +62,7 @@ TEST_F(ModuleLoading, PluginDefinition_DescribesPliantClothing)
 
     ASSERT_EQ(DzPluginControl::classFactories(*definition).size(), 1);
     const DzClassFactory* factory = DzPluginControl::classFactories(*definition).value(0);
-    EXPECT_EQ(factory->className(), QStringLiteral("BMPliantClothing"));
+    EXPECT_STREQ(factory->className(), "BMPliantClothing");
     EXPECT_EQ(factory->classID().toString(), QStringLiteral("78494DDE-5300-4CC9-A1D1-001ECDE80AA3"));
     EXPECT_EQ(factory->classID(), DzGuid::fromString(QStringLiteral("{78494dde-5300-4cc9-a1d1-001ecde80aa3}")));
 }
