@@ -64,6 +64,7 @@ inline QString nullDevice()
 #include <QFile>
 #include <QFileInfo>
 #include <QString>
+#include <QUuid>
 
 #include <cstdlib>
 
@@ -83,7 +84,11 @@ inline QByteArray returnTypeName(const QMetaMethod& method)
 
 inline qint64 processId(const QProcess& process)
 {
+#if defined(_WIN32)
+    return process.pid() ? static_cast<qint64>(process.pid()->dwProcessId) : 0;
+#else
     return process.pid();
+#endif
 }
 
 // Qt 4 keeps no signal number for a process that a signal ended (its exit code is then 0).
@@ -94,7 +99,11 @@ inline bool endedBySignal(const QProcess& process, int)
 
 inline QString nullDevice()
 {
+#if defined(_WIN32)
+    return QStringLiteral("\\\\.\\NUL");
+#else
     return QStringLiteral("/dev/null");
+#endif
 }
 
 // Qt 5's temporary folder: made at once, removed with everything in it at the end.
@@ -102,9 +111,19 @@ class QTemporaryDir {
 public:
     QTemporaryDir()
     {
+#if defined(_WIN32)
+        // A folder that is made fails when the name is taken: a fresh name each try.
+        for (int attempt = 0; attempt < 100 && m_path.isEmpty(); ++attempt) {
+            const QString name = QDir::tempPath() + QStringLiteral("/garbwright-test-")
+                + QUuid::createUuid().toString().mid(1, 8);
+            if (QDir().mkdir(name))
+                m_path = name;
+        }
+#else
         QByteArray pattern = QDir::tempPath().toLocal8Bit() + "/garbwright-test-XXXXXX";
         if (::mkdtemp(pattern.data()))
             m_path = QString::fromLocal8Bit(pattern);
+#endif
     }
     ~QTemporaryDir()
     {
