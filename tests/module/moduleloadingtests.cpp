@@ -69,6 +69,9 @@ TEST_F(ModuleLoading, PluginDefinition_DescribesPliantClothing)
 
 TEST_F(ModuleLoading, DynamicSymbolTable_ExportsOnlyTheTwoEntryPoints)
 {
+#if defined(_WIN32)
+    GTEST_SKIP() << "a DLL has no ELF symbol table: the Windows run reads its exports with objdump";
+#endif
     QProcess nm;
     nm.start(QStringLiteral("nm"), {QStringLiteral("-D"), QStringLiteral("--defined-only"),
                                     QStringLiteral(GARBWRIGHT_MODULE_PATH)});
