@@ -23,8 +23,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# Tests run the programs through Wine, a program of the build machine.
-find_program(GARBWRIGHT_WINE NAMES wine64 wine NO_CMAKE_FIND_ROOT_PATH)
-if(GARBWRIGHT_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR "${GARBWRIGHT_WINE}")
-endif()
+# Tests run the programs through Wine, with a wineserver of their own network's.
+set(CMAKE_CROSSCOMPILING_EMULATOR sh "${CMAKE_CURRENT_LIST_DIR}/../tests/common/winerun.sh")

@@ -6,6 +6,9 @@
 
 #include "dzqtcompat.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QMetaMethod>
@@ -85,7 +88,8 @@ inline QByteArray returnTypeName(const QMetaMethod& method)
 inline qint64 processId(const QProcess& process)
 {
 #if defined(_WIN32)
-    return process.pid() ? static_cast<qint64>(process.pid()->dwProcessId) : 0;
+    const Q_PID id = process.pid();
+    return id ? static_cast<qint64>(id->dwProcessId) : 0;
 #else
     return process.pid();
 #endif
@@ -153,5 +157,59 @@ private:
     QString m_path;
 };
 #endif
+
+// What differs between Windows (the Wine run) and Linux for the tests: ending a process the
+// test started by its id, interrupting a host as Ctrl+C does, and copying a folder.
+#if !defined(_WIN32)
+#include <csignal>
+#include <sys/types.h>
+#endif
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+inline void endProcess(qint64 id)
+{
+#if defined(_WIN32)
+    if (HANDLE process = ::OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(id))) {
+        ::TerminateProcess(process, 1);
+        ::CloseHandle(process);
+    }
+#else
+    ::kill(static_cast<pid_t>(id), SIGTERM);
+#endif
+}
+
+// Why a host cannot be interrupted here, or null where it can.
+#if defined(_WIN32)
+constexpr const char* interruptUnavailable =
+    "Ctrl+C reaches a Windows console program only from a console it shares, which the tests have not";
+#else
+constexpr const char* interruptUnavailable = nullptr;
+#endif
+
+// Ctrl+C, as the terminal sends it (where interruptUnavailable is null).
+inline void interruptProcess(qint64 id)
+{
+#if defined(_WIN32)
+    (void)id;
+#else
+    ::kill(static_cast<pid_t>(id), SIGINT);
+#endif
+}
+
+// Copies a folder with everything in it into `target` (made if missing); false on any failure.
+inline bool copyFolder(const QString& source, const QString& target)
+{
+    if (!QDir().mkpath(target))
+        return false;
+    for (const QFileInfo& entry : QDir(source).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        const QString copy = target + QLatin1Char('/') + entry.fileName();
+        if (entry.isDir() ? !copyFolder(entry.absoluteFilePath(), copy)
+                          : !QFile::copy(entry.absoluteFilePath(), copy))
+            return false;
+    }
+    return true;
+}
 
 #endif
