@@ -136,6 +136,11 @@ echo "windows host: the demo under dzhost.exe conforms the clothing ($(wc -l < "
 
 # -- The same demo under the Linux host, and the two logs line for line.
 linux_demo="$log/linux"
+qt4linux="$root/../shared/qt-4.8.7-linux"
+if [ -d "$linux/qt4-lib" ] && [ -d "$qt4linux" ]; then
+  # A Qt 4 build finds its headless platform and font through these (scripts/test-qt4.sh).
+  export QT_PLUGIN_PATH="$qt4linux/plugins" QT_QPA_FONTDIR="$qt4linux/lib/fonts"
+fi
 GARBWRIGHT_DEMO_DIR="$linux_demo/demo" GARBWRIGHT_DEMO_CONTENT="$linux_demo/$folder/Content" \
   sh "$root/tests/common/ownnetwork.sh" bash "$root/scripts/run-demo.sh" "$linux" \
   > "$log/linux.raw" 2>&1 || fail "the Linux demo failed; see $log/linux.raw"
