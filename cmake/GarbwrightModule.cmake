@@ -39,9 +39,12 @@ set(GARBWRIGHT_MODULE_SOURCES
   ${GARBWRIGHT_PLUGIN_SOURCES} ${GARBWRIGHT_CLOTHING_SOURCES} ${GARBWRIGHT_HOSTLOG_SOURCES}
   ${GARBWRIGHT_REPLYRULES_SOURCES} ${GARBWRIGHT_SERVERLINK_SOURCES} ${GARBWRIGHT_LOGGING_SOURCES})
 set(GARBWRIGHT_MODULE_INCLUDE_DIRS protocol logging serverlink clothing plugin)
-# Every conversion between Qt's strings and bytes in the module names its encoding: Qt 4 and
-# Qt 5 convert implicitly through different codecs.
-set(GARBWRIGHT_MODULE_DEFINITIONS QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_NO_CAST_FROM_BYTEARRAY)
+# No implicit conversion from a QString or a QByteArray to bytes or back: Qt 4 and Qt 5 convert
+# implicitly through different codecs. C strings still become QStrings implicitly, since the
+# host SDK's own headers do so in inline code, default arguments and macros; the module's
+# string literals are ASCII (scripts/check-ascii-literals.py), which reads the same under any
+# codec the host sets.
+set(GARBWRIGHT_MODULE_DEFINITIONS QT_NO_CAST_TO_ASCII QT_NO_CAST_FROM_BYTEARRAY)
 # Conversions that go through a codec the host may set, or that differ between Qt 4 and Qt 5;
 # the module's sources never call them.
 set(GARBWRIGHT_MODULE_FORBIDDEN_CALLS toStdString fromStdString toAscii fromAscii toLocal8Bit fromLocal8Bit)

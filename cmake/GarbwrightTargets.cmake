@@ -25,7 +25,7 @@ function(garbwright_target_defaults target)
   if(WIN32)
     target_compile_definitions(${target} PRIVATE ${GARBWRIGHT_WINDOWS_DEFINITIONS})
   endif()
-  if(GARBWRIGHT_QT4)
+  if(GARBWRIGHT_QT4 AND NOT WIN32)
     # The run path to the Qt 4 libraries (GarbwrightQt4.cmake) comes before LD_LIBRARY_PATH,
     # so that a program built here loads the libraries it was linked against.
     target_link_options(${target} PRIVATE -Wl,--disable-new-dtags)

@@ -31,10 +31,13 @@ inline bool qEnvironmentVariableIsEmpty(const char* name)
 #define DZ_HEADLESS_PLATFORM "minimal"
 // File names, the command line and the console in UTF-8, as Qt 5 always takes them on Linux;
 // Qt 4 follows the C library's locale, Latin-1 where none is set. The codec for C strings,
-// which the module meets, stays Qt's own.
+// which the module meets, stays Qt's own. Windows takes file names and the command line as
+// wide text, and its local text is the system's code page.
 inline void dzUseUtf8ForLocalText()
 {
+#if !defined(_WIN32)
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+#endif
 }
 #else
 inline void dzUseUtf8ForLocalText()

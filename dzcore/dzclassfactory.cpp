@@ -37,9 +37,9 @@ const QMetaObject* DzClassFactory::metaObject() const
     return m_metaObject;
 }
 
-QString DzClassFactory::className() const
+const char* DzClassFactory::className() const
 {
-    return QString::fromLatin1(m_metaObject->className());
+    return m_metaObject->className();
 }
 
 DzGuid DzClassFactory::classID() const

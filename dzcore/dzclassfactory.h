@@ -28,7 +28,7 @@ public:
     virtual void registerClass(QScriptEngine* engine) const;
 
     const QMetaObject* metaObject() const;
-    QString className() const;
+    const char* className() const;
     DzGuid classID() const;
 
     // Adds the keys of the class's enumerations to a script value, so that scripts can
@@ -73,6 +73,9 @@ public:
                                        QScriptValue());
         const QScriptValue constructor = engine->newFunction(&construct, 0);
         const QScriptValue classValue = engine->newQMetaObject(metaObject(), constructor);
+        // className() is a C string, turned into the property's name implicitly as the host
+        // SDK's template does: a module that includes this header cannot be built with
+        // QT_NO_CAST_FROM_ASCII, as it cannot against the SDK.
         engine->globalObject().setProperty(className(), classValue, QScriptValue::KeepExistingFlags);
     }
 

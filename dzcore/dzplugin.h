@@ -90,10 +90,11 @@ using DzGetPluginDefinitionFunction = DzPlugin* (*)();
 
 // Declares the meta-type of type*, and type##Factory, a DzTClassFactory for the class with
 // the given identifier, one of which is added to the definition. The identifier is written
-// bare: DZ_PLUGIN_CLASS_GUID(MyClass, 12345678-9ABC-DEF0-1234-56789ABCDEF0)
+// bare: DZ_PLUGIN_CLASS_GUID(MyClass, 12345678-9ABC-DEF0-1234-56789ABCDEF0); its text, a C
+// string, becomes the QString that DzGuid::fromString takes implicitly, as in the host SDK.
 #define DZ_PLUGIN_CLASS_GUID(type, guid)                                                        \
     Q_DECLARE_METATYPE(type*)                                                                   \
-    static const DzGuid s_##type##Guid = DzGuid::fromString(QString::fromLatin1(#guid));         \
+    static const DzGuid s_##type##Guid = DzGuid::fromString(#guid);                              \
     class type##Factory : public DzTClassFactory<type> {                                        \
     public:                                                                                     \
         type##Factory() : DzTClassFactory<type>(s_##type##Guid) { s_pluginDef.addClassFactory(this); } \

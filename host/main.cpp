@@ -7,6 +7,7 @@
 #include "dzprogress.h"
 #include "dzprogresscontrol.h"
 #include "dzscene.h"
+#include "hostplatform.h"
 #include "hostqtcompat.h"
 #include "pluginloader.h"
 #include "scenefile.h"
@@ -16,80 +17,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSocketNotifier>
 #include <QStringList>
 
-#include <cerrno>
-#include <csignal>
 #include <cstdio>
-#include <fcntl.h>
 #include <memory>
-#include <unistd.h>
 
 namespace {
 
-// Ctrl+C in a batch run: the first cancels the innermost piece of work that the user may
-// cancel, as the progress dialog's Cancel button would; a second, or one while nothing
-// cancellable is shown, ends the host as it always did. The handler only writes a byte to
-// a pipe; the cancel itself happens on the main thread, the next time the waiting work lets
-// the host handle its events.
-class InterruptToCancel {
-public:
-    InterruptToCancel()
-    {
-        if (::pipe(s_pipe) != 0)
-            return;
-        ::fcntl(s_pipe[0], F_SETFL, O_NONBLOCK);
-        ::fcntl(s_pipe[1], F_SETFL, O_NONBLOCK);
-        ::fcntl(s_pipe[0], F_SETFD, FD_CLOEXEC);
-        ::fcntl(s_pipe[1], F_SETFD, FD_CLOEXEC);
-        m_notifier = std::make_unique<QSocketNotifier>(s_pipe[0], QSocketNotifier::Read);
-        dzConnectCall(m_notifier.get(), SIGNAL(activated(int)), m_notifier.get(), [] {
-            char byte;
-            while (::read(s_pipe[0], &byte, 1) == 1) {
-            }
-            DzProgressControl::cancelShown();
-            arm();
-        });
-        arm();
-    }
-
-private:
-    static void arm()
-    {
-        struct sigaction action {};
-        action.sa_handler = &interrupted;
-        sigemptyset(&action.sa_mask);
-        ::sigaction(SIGINT, &action, nullptr);
-    }
-
-    static void interrupted(int)
-    {
-        // One interrupt at a time is turned into a cancel; the next ends the host.
-        ::signal(SIGINT, SIG_DFL);
-        if (!DzProgressControl::cancellableShown()) {
-            ::raise(SIGINT);
-            return;
-        }
-        const int savedErrno = errno;
-        const char byte = 1;
-        if (::write(s_pipe[1], &byte, 1) != 1)
-            ::raise(SIGINT);
-        errno = savedErrno;
-    }
-
-    static int s_pipe[2];
-    std::unique_ptr<QSocketNotifier> m_notifier;
-};
-
-int InterruptToCancel::s_pipe[2] = {-1, -1};
-
 enum ExitCode { ScriptFinished = 0, ScriptFailed = 1, BadUsage = 2 };
-
-bool hasDisplay()
-{
-    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-}
 
 void writeLine(FILE* stream, const QString& line)
 {
@@ -134,10 +69,8 @@ int main(int argc, char* argv[])
     const bool display = hasDisplay();
     if (!display && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", QByteArray(DZ_HEADLESS_PLATFORM));
-    // Batch runs often have no session; give Qt the per-user runtime folder it would pick
-    // itself, without its warning on every start.
-    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
-        qputenv("XDG_RUNTIME_DIR", QDir::tempPath().toLocal8Bit() + "/runtime-" + QByteArray::number(getuid()));
+    // Batch runs often have no session.
+    prepareBatchEnvironment();
     // Qt takes the options it knows (-plugin, -style, -reverse, ...) out of the command line
     // it is given, and would swallow --plugin and a script's own arguments. The host reads
     // its command line itself and gives Qt nothing but the program name.
@@ -145,9 +78,7 @@ int main(int argc, char* argv[])
     // Before the application reads its own settings, which fixes the settings' folder.
     dzUseUtf8ForLocalText();
     QApplication application(qtArgc, argv);
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const QStringList arguments = hostArguments(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("dzhost"));
 
     QCommandLineParser parser;
@@ -213,9 +144,9 @@ int main(int argc, char* argv[])
     // Without dialogs shown to a user, long work reports its progress here instead, and
     // Ctrl+C cancels what may be cancelled.
     DzProgressControl::setLineWriter([](const QString& line) { writeLine(stderr, line); });
-    std::unique_ptr<InterruptToCancel> interrupts;
+    std::unique_ptr<QObject> interrupts;
     if (dialogMode != DzAppControl::InteractiveDialogs)
-        interrupts = std::make_unique<InterruptToCancel>();
+        interrupts = cancelOnInterrupt();
 
     std::shared_ptr<QFile> logFile;
     const QString logTarget = parser.isSet(logOption) ? parser.value(logOption) : QStringLiteral("-");

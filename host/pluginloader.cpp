@@ -1,5 +1,7 @@
 #include "pluginloader.h"
 
+#include "hostplatform.h"
+
 #include "dzplugin.h"
 #include "dzplugincontrol.h"
 #include "hostqtcompat.h"
@@ -28,7 +30,7 @@ bool PluginLoader::load(const QString& path)
     if (!info.isDir())
         return loadModule(info.absoluteFilePath());
 
-    const QFileInfoList modules = QDir(path).entryInfoList(QStringList{QStringLiteral("*.so")},
+    const QFileInfoList modules = QDir(path).entryInfoList(QStringList{pluginModulePattern()},
                                                            QDir::Files, QDir::Name);
     for (const QFileInfo& module : modules) {
         if (!loadModule(module.absoluteFilePath()))

@@ -5,6 +5,7 @@
 // Usage: writesetting ORGANIZATION APPLICATION KEY VALUE
 
 #include "dzqtcompat.h"
+#include "hostplatform.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -18,7 +19,9 @@ int main(int argc, char* argv[])
     enum { Written = 0, NotWritten = 1, BadUsage = 2 };
     dzUseUtf8ForLocalText();
     const QCoreApplication application(argc, argv);
-    const QStringList arguments = QCoreApplication::arguments();
+    // Not Qt 4's own reading of the Windows command line, which takes the backslash that ends
+    // a quoted folder name ("C:\Folder\") for the escape of its closing quote.
+    const QStringList arguments = hostArguments(argc, argv);
     if (arguments.size() != 5) {
         std::fputs("usage: writesetting ORGANIZATION APPLICATION KEY VALUE\n", stderr);
         return BadUsage;

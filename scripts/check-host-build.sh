@@ -3,7 +3,8 @@
 # - the stand-in SDK headers the module sees declare, for the SDK's classes, only what the
 #   host's SDK declares (the list in ../shared/host-sdk/members.txt, or GARBWRIGHT_SDK_MEMBERS);
 # - the module's sources call no conversion between Qt's strings and bytes that leaves the
-#   encoding to the Qt version or the host's codec;
+#   encoding to the Qt version or the host's codec, and their literals, which become QStrings
+#   implicitly, are ASCII;
 # - every source of the module and of the portable core it links compiles, syntax only, as the
 #   host's platform sees them: 32-bit and 64-bit Windows code (mingw-w64), against the Qt 4.8.1
 #   headers the host ships, the stand-in SDK's headers (and no stand-in control) and Boost's,
@@ -52,6 +53,9 @@ if grep -n -w -E "$calls" "${module_files[@]}" >&2; then
        "(above; use toUtf8/fromUtf8 for log text, toLatin1/fromLatin1 for the wire)" >&2
   failed=1
 fi
+# C strings become QStrings implicitly, as the SDK's headers need: only ASCII literals mean the
+# same under every codec the host may set.
+python3 "$root/scripts/check-ascii-literals.py" "${module_files[@]}" || failed=1
 
 if [ ! -d "$qt4/QtCore" ]; then
   echo "host build check skipped: no Qt 4.8.1 headers at $qt4"

@@ -5,8 +5,8 @@
 #   demo     building the host, the module and the server, and running the demo
 #   test     the test command on top of that: valgrind for the demo under memcheck, clang
 #            for the fuzzers, Boost.Thread for the logging tests
-#   windows  the Windows build of the core and the server (mingw-w64, 64-bit and 32-bit)
-#            and Wine to run it
+#   windows  the Windows builds (mingw-w64, 64-bit and 32-bit) and Wine to run them, on a
+#            virtual display (xvfb-run) for the Qt programs' event loop
 #   bench    the benchmarks and their baselines
 # Usage: setup.sh [demo|test|windows|bench]... [PACKAGE]...
 set -euo pipefail
@@ -17,7 +17,7 @@ test=("${demo[@]}" libgtest-dev libgmock-dev libboost-thread-dev valgrind clang 
       # QWindowSystemInterface: a test queues user input as the window system does.
       qtbase5-private-dev)
 windows=("${build[@]}" libboost-system-dev
-         g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine wine64)
+         g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix googletest wine wine64 xvfb xauth)
 bench=("${demo[@]}" libbenchmark-dev libspdlog-dev)
 
 packages=()

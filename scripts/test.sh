@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the Windows build of the core and the server under
 # Wine, the demo under valgrind's memcheck, a short run of every fuzz target, then the test
-# suites, among them the Linux module against the Windows server, and last the module on the
-# host's Qt 4.8 where ../shared/qt-4.8.7-linux is at hand (scripts/test-qt4.sh). Tests that use the
+# suites, among them the Linux module against the Windows server, then the module on the
+# host's Qt 4.8 where ../shared/qt-4.8.7-linux is at hand (scripts/test-qt4.sh), and last the
+# module built for Windows and run under Wine where ../shared/qt-4.8.7-win64 is at hand
+# (scripts/test-windows-host.sh). Tests that use the
 # server's fixed port take a CTest resource lock, so they never overlap even when run in
 # parallel.
 set -euo pipefail
@@ -22,3 +24,6 @@ bash "$root/scripts/memcheck-demo.sh" "$build"
 bash "$root/scripts/fuzz.sh" 5
 (cd "$build" && ctest --output-on-failure -j2)
 bash "$root/scripts/test-qt4.sh" "$build"
+# Its own Wine prefix, not the core's.
+unset WINEPREFIX GARBWRIGHT_WINDOWS_SERVER
+bash "$root/scripts/test-windows-host.sh"

@@ -5,13 +5,13 @@
 #include "dzappcontrol.h"
 #include "garbwright.h"
 #include "hostfixture.h"
+#include "loopbackpeer.h"
 #include "recordinglogger.h"
 
 #include "protocol.h"
 
 #include <QElapsedTimer>
 #include <QSettings>
-#include <QTcpSocket>
 #include <QThread>
 #include <QStringList>
 
@@ -30,6 +30,9 @@ protected:
         HostFixture::SetUp();
         ASSERT_TRUE(m_settingsDir.isValid());
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_settingsDir.path());
+        // On Windows the store is the registry, which no path moves: each test starts, and
+        // leaves it, without the companion's settings.
+        clearSettings();
         DzAppControl(app()).setDialogMode(DzAppControl::AcceptDialogs);
         m_clothing = std::make_unique<BMPliantClothing>();
         DzAppControl(app()).clearLog();
@@ -39,6 +42,7 @@ protected:
 
     void TearDown() override
     {
+        clearSettings();
         m_clothing.reset();
         m_log.reset();
         HostFixture::TearDown();
@@ -62,6 +66,11 @@ protected:
                 result.append(QString::fromUtf8(entry.message.data(), static_cast<int>(entry.message.size())));
         }
         return result;
+    }
+
+    void clearSettings()
+    {
+        QSettings(QStringLiteral("Brackenmoor"), QStringLiteral("Tailorforge")).clear();
     }
 
     // The companion application's settings, as it would store them.
@@ -90,11 +99,8 @@ inline bool portFreed(int timeoutMs)
     QElapsedTimer timer;
     timer.start();
     while (timer.elapsed() < timeoutMs) {
-        QTcpSocket probe;
-        probe.connectToHost(QStringLiteral("127.0.0.1"), static_cast<quint16>(Protocol::serverPort));
-        if (!probe.waitForConnected(200))
+        if (!acceptsConnections(Protocol::serverPort, std::chrono::milliseconds(200)))
             return true;
-        probe.abort();
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return false;

@@ -14,8 +14,10 @@
 #include <QSettings>
 #include <QTimer>
 
+#if !defined(_WIN32)
 #include <poll.h>
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -115,6 +117,9 @@ TEST_F(ServerSlots, ServerProgramMissing_ServerNotFoundMessage)
 
 TEST_F(ServerSlots, QuoteInInstallDir_OnlyTheCheckedProgramRunsAndHoldsNothingOfTheHost)
 {
+#if defined(_WIN32)
+    GTEST_SKIP() << "its server is a shell script reading /proc, and Windows hands no descriptors on";
+#else
     QTemporaryDir root;
     const QString report = root.path() + QStringLiteral("/report");
     // Records what its standard streams are, then outlives the host's wait for a while.
@@ -159,6 +164,7 @@ TEST_F(ServerSlots, QuoteInInstallDir_OnlyTheCheckedProgramRunsAndHoldsNothingOf
     ASSERT_TRUE(reportFile.open(QIODevice::ReadOnly));
     EXPECT_EQ(reportFile.readAll(), QByteArray("checked /dev/null /dev/null /dev/null\n"));
     EXPECT_TRUE(dialogTexts().isEmpty());
+#endif
 }
 
 TEST_F(ServerSlots, ServerAlreadyAnswering_NothingElseDone)

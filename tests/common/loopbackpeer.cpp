@@ -254,3 +254,17 @@ LoopbackPeer::Behaviour answerWith(std::function<std::string(const std::string& 
         connection.finishReply();
     };
 }
+
+bool acceptsConnections(unsigned int port, std::chrono::milliseconds wait)
+{
+    boost::asio::io_context context;
+    tcp::socket socket(context);
+    bool connected = false;
+    socket.async_connect(tcp::endpoint(boost::asio::ip::address_v4::loopback(),
+                                       static_cast<unsigned short>(port)),
+                         [&connected](const error_code& error) { connected = !error; });
+    context.run_for(wait);
+    error_code ignored;
+    socket.close(ignored);
+    return connected;
+}

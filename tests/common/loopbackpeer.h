@@ -90,6 +90,10 @@ private:
     std::thread m_thread;
 };
 
+// True when something on 127.0.0.1 accepts a connection on the port within `wait`. Boost's
+// rather than Qt's sockets: the Windows Qt has no QtNetwork.
+bool acceptsConnections(unsigned int port, std::chrono::milliseconds wait);
+
 // A peer that answers like the server: reads the request, sends `reply`, closes.
 LoopbackPeer::Behaviour replyWith(std::string reply);
 // A peer that answers each request through `answer`.

@@ -6,6 +6,9 @@
 
 #include "dzqtcompat.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QMetaMethod>
@@ -64,6 +67,7 @@ inline QString nullDevice()
 #include <QFile>
 #include <QFileInfo>
 #include <QString>
+#include <QUuid>
 
 #include <cstdlib>
 
@@ -83,7 +87,12 @@ inline QByteArray returnTypeName(const QMetaMethod& method)
 
 inline qint64 processId(const QProcess& process)
 {
+#if defined(_WIN32)
+    const Q_PID id = process.pid();
+    return id ? static_cast<qint64>(id->dwProcessId) : 0;
+#else
     return process.pid();
+#endif
 }
 
 // Qt 4 keeps no signal number for a process that a signal ended (its exit code is then 0).
@@ -94,7 +103,11 @@ inline bool endedBySignal(const QProcess& process, int)
 
 inline QString nullDevice()
 {
+#if defined(_WIN32)
+    return QStringLiteral("\\\\.\\NUL");
+#else
     return QStringLiteral("/dev/null");
+#endif
 }
 
 // Qt 5's temporary folder: made at once, removed with everything in it at the end.
@@ -102,9 +115,19 @@ class QTemporaryDir {
 public:
     QTemporaryDir()
     {
+#if defined(_WIN32)
+        // A folder that is made fails when the name is taken: a fresh name each try.
+        for (int attempt = 0; attempt < 100 && m_path.isEmpty(); ++attempt) {
+            const QString name = QDir::tempPath() + QStringLiteral("/garbwright-test-")
+                + QUuid::createUuid().toString().mid(1, 8);
+            if (QDir().mkdir(name))
+                m_path = name;
+        }
+#else
         QByteArray pattern = QDir::tempPath().toLocal8Bit() + "/garbwright-test-XXXXXX";
         if (::mkdtemp(pattern.data()))
             m_path = QString::fromLocal8Bit(pattern);
+#endif
     }
     ~QTemporaryDir()
     {
@@ -134,5 +157,59 @@ private:
     QString m_path;
 };
 #endif
+
+// What differs between Windows (the Wine run) and Linux for the tests: ending a process the
+// test started by its id, interrupting a host as Ctrl+C does, and copying a folder.
+#if !defined(_WIN32)
+#include <csignal>
+#include <sys/types.h>
+#endif
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+inline void endProcess(qint64 id)
+{
+#if defined(_WIN32)
+    if (HANDLE process = ::OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(id))) {
+        ::TerminateProcess(process, 1);
+        ::CloseHandle(process);
+    }
+#else
+    ::kill(static_cast<pid_t>(id), SIGTERM);
+#endif
+}
+
+// Why a host cannot be interrupted here, or null where it can.
+#if defined(_WIN32)
+constexpr const char* interruptUnavailable =
+    "Ctrl+C reaches a Windows console program only from a console it shares, which the tests have not";
+#else
+constexpr const char* interruptUnavailable = nullptr;
+#endif
+
+// Ctrl+C, as the terminal sends it (where interruptUnavailable is null).
+inline void interruptProcess(qint64 id)
+{
+#if defined(_WIN32)
+    (void)id;
+#else
+    ::kill(static_cast<pid_t>(id), SIGINT);
+#endif
+}
+
+// Copies a folder with everything in it into `target` (made if missing); false on any failure.
+inline bool copyFolder(const QString& source, const QString& target)
+{
+    if (!QDir().mkpath(target))
+        return false;
+    for (const QFileInfo& entry : QDir(source).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        const QString copy = target + QLatin1Char('/') + entry.fileName();
+        if (entry.isDir() ? !copyFolder(entry.absoluteFilePath(), copy)
+                          : !QFile::copy(entry.absoluteFilePath(), copy))
+            return false;
+    }
+    return true;
+}
 
 #endif

@@ -62,13 +62,16 @@ TEST_F(ModuleLoading, PluginDefinition_DescribesPliantClothing)
 
     ASSERT_EQ(DzPluginControl::classFactories(*definition).size(), 1);
     const DzClassFactory* factory = DzPluginControl::classFactories(*definition).value(0);
-    EXPECT_EQ(factory->className(), QStringLiteral("BMPliantClothing"));
+    EXPECT_STREQ(factory->className(), "BMPliantClothing");
     EXPECT_EQ(factory->classID().toString(), QStringLiteral("78494DDE-5300-4CC9-A1D1-001ECDE80AA3"));
     EXPECT_EQ(factory->classID(), DzGuid::fromString(QStringLiteral("{78494dde-5300-4cc9-a1d1-001ecde80aa3}")));
 }
 
 TEST_F(ModuleLoading, DynamicSymbolTable_ExportsOnlyTheTwoEntryPoints)
 {
+#if defined(_WIN32)
+    GTEST_SKIP() << "a DLL has no ELF symbol table: the Windows run reads its exports with objdump";
+#endif
     QProcess nm;
     nm.start(QStringLiteral("nm"), {QStringLiteral("-D"), QStringLiteral("--defined-only"),
                                     QStringLiteral(GARBWRIGHT_MODULE_PATH)});

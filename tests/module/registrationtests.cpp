@@ -11,7 +11,12 @@
 
 #include <gtest/gtest.h>
 
+// With the linkage the SDK's definition macro gives it: C++ on Windows, C elsewhere.
+#if defined(_WIN32)
+DzPlugin* getPluginDefinition();
+#else
 extern "C" DzPlugin* getPluginDefinition();
+#endif
 
 // The module declares it where it defines its factory; Qt 4 needs it seen here too.
 DZ_DECLARE_OBJECT_POINTER(BMPliantClothing)
