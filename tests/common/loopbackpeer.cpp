@@ -150,6 +150,13 @@ LoopbackPeer::LoopbackPeer(Behaviour behaviour, unsigned int port, int connectio
     if (!error)
         acceptor.set_option(tcp::acceptor::reuse_address(true), error);
 #endif
+#ifdef _WIN32
+    // Windows hands an inheritable socket to every program started meanwhile (the host a
+    // test runs): the port would go on listening in that program after the peer closed it.
+    const auto handle = reinterpret_cast<HANDLE>(static_cast<SOCKET>(acceptor.native_handle()));
+    if (!error && !SetHandleInformation(handle, HANDLE_FLAG_INHERIT, 0))
+        error = error_code(static_cast<int>(GetLastError()), boost::system::system_category());
+#endif
     if (!error)
         acceptor.bind(tcp::endpoint(boost::asio::ip::address_v4::loopback(),
                                     static_cast<unsigned short>(port)),

@@ -180,6 +180,21 @@ inline void endProcess(qint64 id)
 #endif
 }
 
+// Windows answers a connection to a closed loopback port only after retrying it for about 2 s,
+// where Linux refuses it at once: a bound on a run that meets a closed port allows for that.
+#if defined(_WIN32)
+constexpr qint64 refusedConnectionMs = 2500;
+#else
+constexpr qint64 refusedConnectionMs = 0;
+#endif
+
+// Why a server program that is a shell script cannot run here, or null where it can.
+#if defined(_WIN32)
+constexpr const char* scriptServerUnavailable = "Windows starts no shell script as a program";
+#else
+constexpr const char* scriptServerUnavailable = nullptr;
+#endif
+
 // Why a host cannot be interrupted here, or null where it can.
 #if defined(_WIN32)
 constexpr const char* interruptUnavailable =

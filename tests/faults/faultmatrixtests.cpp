@@ -97,7 +97,7 @@ protected:
     static constexpr qint64 twoProbesMs = 2 * Protocol::probeTimeout.count();
     static constexpr qint64 startWaitMs = 2000;
     static constexpr qint64 launchBoundMs = 30000;
-    static constexpr qint64 marginMs = 1500;
+    static constexpr qint64 marginMs = 1500 + refusedConnectionMs;
 
     QTemporaryDir m_installRoot;
 };
@@ -385,6 +385,8 @@ TEST_F(FaultMatrix, HostLoadsNoGarment_FigureForgotten)
 // starting, and it is waited for, not launched a second time beside itself.
 TEST_F(FaultMatrix, CancelThenCallAgainAtOnce_TheStartingServerIsWaitedFor)
 {
+    if (scriptServerUnavailable)
+        GTEST_SKIP() << scriptServerUnavailable;
     installScript(QStringLiteral("Slow"), "sleep 3\nexec '" GARBWRIGHT_SERVER_PATH "'\n");
     runLater(500, [] { EXPECT_TRUE(DzProgressControl::cancelShown()); });
     const Outcome cancelled = convertAndObserve();
@@ -419,6 +421,8 @@ TEST_F(FaultMatrix, InstallDirMissing_ServerNotFoundMessageNamesTheUpdater)
 // answers is reported once, and nothing is loaded.
 TEST_F(FaultMatrix, ServerProgramThatNeverAnswers_OneDialogAfterItsBound)
 {
+    if (scriptServerUnavailable)
+        GTEST_SKIP() << scriptServerUnavailable;
     const QString pidFile = m_installRoot.path() + QStringLiteral("/pid");
     const struct {
         const char* name; // also the install folder's: its path is shown as text, not markup
@@ -673,7 +677,9 @@ TEST_F(FaultMatrix, BatchRunOfAHostScript_InterruptsAndTimersDuringTheConversion
         host.setStandardInputFile(nullDevice());
         host.start(QStringLiteral(DZHOST_PROGRAM),
                    {QStringLiteral("--plugin"), QStringLiteral(GARBWRIGHT_MODULE_PATH), QStringLiteral("--content"),
-                    m_content.path(), QStringLiteral("--scene"), QStringLiteral(GARBWRIGHT_DEMO_SCENE), script});
+                    m_content.path(), QStringLiteral("--scene"), QStringLiteral(GARBWRIGHT_DEMO_SCENE),
+                    // Windows always has a display, where the host's default is a real dialog.
+                    QStringLiteral("--dialogs"), QStringLiteral("accept"), script});
         ASSERT_TRUE(host.waitForStarted(10000));
         QString errors;
         QString early; // the host log, read while the host runs
@@ -758,6 +764,10 @@ TEST_F(FaultMatrix, LongWaits_HostStaysResponsiveAndShowsProgress)
     std::vector<Outcome> outcomes;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        if (c.progress.first() == starting && scriptServerUnavailable) { // the slow server is a script
+            std::printf("row \"%s\" not run: %s\n", c.name, scriptServerUnavailable);
+            continue;
+        }
         scene().clear();
         m_body = addNode<DzSkeleton>(QStringLiteral("Base Female"), true);
         c.arrange();
