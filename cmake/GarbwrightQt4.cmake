@@ -4,9 +4,12 @@
 # windows-qt4 presets) the same Qt is cross-built with mingw-w64 and has no QtNetwork, which
 # only some of the Linux suites use.
 if(CMAKE_CROSSCOMPILING)
-  # Its folder is where the cross build finds its libraries and headers.
-  get_filename_component(qt4_prefix "${QT_QMAKE_EXECUTABLE}/../.." REALPATH)
-  list(APPEND CMAKE_FIND_ROOT_PATH "${qt4_prefix}")
+  # Its folder is where the cross build finds its libraries and headers, under the name
+  # qmake reports it by (the folder as named, which may run through a link) and under its
+  # real name too.
+  get_filename_component(qt4_prefix "${QT_QMAKE_EXECUTABLE}/../.." ABSOLUTE)
+  get_filename_component(qt4_real_prefix "${qt4_prefix}" REALPATH)
+  list(APPEND CMAKE_FIND_ROOT_PATH "${qt4_prefix}" "${qt4_real_prefix}")
 endif()
 if(WIN32)
   set(qt4_libraries QtCore QtGui QtScript)
