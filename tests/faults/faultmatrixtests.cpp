@@ -765,7 +765,7 @@ TEST_F(FaultMatrix, LongWaits_HostStaysResponsiveAndShowsProgress)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         if (c.progress.first() == starting && scriptServerUnavailable) { // the slow server is a script
-            std::printf("row \"%s\" not run: %s\n", c.name, scriptServerUnavailable);
+            std::printf("row \"%s\" not run: %s\n", c.name, scriptServerUnavailable ? scriptServerUnavailable : "");
             continue;
         }
         scene().clear();
