@@ -32,7 +32,7 @@ JsonShape jsonShape(const QByteArray& json)
 #include <QJsonDocument>
 #include <QJsonParseError>
 
-bool parseJsonDocument(const QByteArray& json, QVariant* document, QString* error)
+bool parseJsonDocument(const QByteArray& json, const JsonShape&, QVariant* document, QString* error)
 {
     QJsonParseError parseError;
     const QJsonDocument parsed = QJsonDocument::fromJson(json, &parseError);
@@ -57,9 +57,9 @@ constexpr int maxJsonNesting = 1024;
 
 } // namespace
 
-bool parseJsonDocument(const QByteArray& json, QVariant* document, QString* error)
+bool parseJsonDocument(const QByteArray& json, const JsonShape& shape, QVariant* document, QString* error)
 {
-    if (jsonShape(json).depth > maxJsonNesting) {
+    if (shape.depth > maxJsonNesting) {
         *error = QStringLiteral("too deeply nested document");
         return false;
     }

@@ -20,8 +20,9 @@ struct JsonShape {
 JsonShape jsonShape(const QByteArray& json);
 
 // Parses a JSON document (an object or an array) into maps, lists, texts, numbers and
-// booleans; false with the reason when the text is not such a document.
-bool parseJsonDocument(const QByteArray& json, QVariant* document, QString* error);
+// booleans; false with the reason when the text is not such a document. `shape` is
+// jsonShape(json), which the caller has counted already.
+bool parseJsonDocument(const QByteArray& json, const JsonShape& shape, QVariant* document, QString* error);
 
 #if QT_VERSION >= 0x050000
 #include <QCommandLineOption>

@@ -112,11 +112,12 @@ bool loadSceneJson(const QByteArray& json, DzScene* scene, QString* error)
     QTextCodec::codecForName("UTF-8")->toUnicode(json.constData(), json.size(), &state);
     if (state.invalidChars > 0 || state.remainingChars > 0)
         return fail(error, QStringLiteral("the text is not UTF-8"));
-    if (jsonShape(json).items > maxSceneItems)
+    const JsonShape shape = jsonShape(json);
+    if (shape.items > maxSceneItems)
         return fail(error, QStringLiteral("more than the %1 items a scene may hold").arg(maxSceneItems));
     QVariant document;
     QString reason;
-    if (!parseJsonDocument(json, &document, &reason))
+    if (!parseJsonDocument(json, shape, &document, &reason))
         return fail(error, QStringLiteral("not valid JSON (%1)").arg(reason));
     std::vector<NodeDescription> descriptions;
     if (!readNodes(document, &descriptions, error))
