@@ -2,8 +2,8 @@
 # The module on the host's own Qt: builds the stand-ins, the host program, the module and its
 # suites against Qt 4.8 in ../shared/qt-4.8.7-linux (the qt4 preset, build-qt4/), runs the
 # demo's host script under the Qt 4 host and compares its log, line for line, with the Qt 5
-# host's (thread ids, times of day and elapsed times masked; progress lines, whose number
-# depends on timing, reduced to one per piece of work), then runs the suites. Without that
+# host's (thread ids, times of day and elapsed times masked, progress lines left out: they
+# depend on timing; tests/common/comparablelog.sh), then runs the suites. Without that
 # folder it says so and does nothing.
 # Usage: test-qt4.sh [QT5_BUILD_DIR]   (the Qt 5 build to compare with, default build/)
 set -euo pipefail
@@ -39,8 +39,7 @@ run_demo() {
     }
 }
 masked() {
-  sed -E -e 's/\[[0-9a-f]+\] [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]+\.[0-9]+\t/[thread] hh:mm:ss elapsed\t/' \
-         -e 's/^(\[progress\] [^:]*):.*/\1/' "$1" | uniq
+  sh "$root/tests/common/comparablelog.sh" "$1"
 }
 # A fresh folder each time: this script's own, inside the build folder.
 rm -rf "$demo"

@@ -13,7 +13,8 @@
 # - runs the demo's host script under dzhost.exe, which loads the module, which reads the
 #   registry, starts "Garbwright Server.exe" detached and converts; the garment must conform;
 # - compares the host log, line for line, with the Linux host's on the same demo (thread ids,
-#   times and the demo's folders masked; Windows paths as `mask_windows_paths` says);
+#   times and the demo's folders masked, progress lines left out as tests/common/comparablelog.sh
+#   says; Windows paths as `mask_windows_paths` says);
 # - runs the module's suites that build for Windows;
 # - and leaves no server and no Wine process running.
 # Without ../shared/qt-4.8.7-win64 it says so in one line and does nothing.
@@ -147,10 +148,9 @@ GARBWRIGHT_DEMO_DIR="$linux_demo/demo" GARBWRIGHT_DEMO_CONTENT="$linux_demo/$fol
 sed -n '/^== Host log/,/^== Converted file/{/^== Host log/d;/^== Converted file/d;p}' "$log/linux.raw" \
   > "$log/linux.log"
 masked() { # LOG INSTALL_DIR CONTENT_DIR
-  sed -E -e 's/\[[0-9a-fA-F]+\] [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]+\.[0-9]+\t/[thread] hh:mm:ss elapsed\t/' \
-         -e 's/^(\[progress\] [^:]*):.*/\1/' \
-         -e "s|$(sed 's/[][\\.*^$|]/\\&/g' <<<"$2")|<install>/|g" \
-         -e "s|$(sed 's/[][\\.*^$|]/\\&/g' <<<"$3")|<content>|g" "$1" | uniq
+  sh "$root/tests/common/comparablelog.sh" "$1" \
+    | sed -e "s|$(sed 's/[][\\.*^$|]/\\&/g' <<<"$2")|<install>/|g" \
+          -e "s|$(sed 's/[][\\.*^$|]/\\&/g' <<<"$3")|<content>|g"
 }
 # The one place where Windows paths are told apart from Linux ones: a path below a masked
 # folder is written with backslashes where Windows joins it, and with forward slashes where
