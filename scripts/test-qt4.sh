@@ -38,15 +38,13 @@ run_demo() {
       exit 1
     }
 }
-masked() {
-  sh "$root/tests/common/comparablelog.sh" "$1"
-}
+comparable() { sh "$root/tests/common/comparablelog.sh" "$1"; }
 # A fresh folder each time: this script's own, inside the build folder.
 rm -rf "$demo"
 mkdir -p "$demo"
 run_demo "$qt5build" "$demo/qt5.log"
 run_demo "$build" "$demo/qt4.log"
-if ! diff -u <(masked "$demo/qt5.log") <(masked "$demo/qt4.log") > "$demo/difference"; then
+if ! diff -u <(comparable "$demo/qt5.log") <(comparable "$demo/qt4.log") > "$demo/difference"; then
   echo "qt4: the demo's log under Qt 4 differs from the Qt 5 log ($demo/difference):" >&2
   head -n 40 "$demo/difference" >&2
   exit 1

@@ -147,10 +147,9 @@ GARBWRIGHT_DEMO_DIR="$linux_demo/demo" GARBWRIGHT_DEMO_CONTENT="$linux_demo/$fol
   > "$log/linux.raw" 2>&1 || fail "the Linux demo failed; see $log/linux.raw"
 sed -n '/^== Host log/,/^== Converted file/{/^== Host log/d;/^== Converted file/d;p}' "$log/linux.raw" \
   > "$log/linux.log"
-masked() { # LOG INSTALL_DIR CONTENT_DIR
-  sh "$root/tests/common/comparablelog.sh" "$1" \
-    | sed -e "s|$(sed 's/[][\\.*^$|]/\\&/g' <<<"$2")|<install>/|g" \
-          -e "s|$(sed 's/[][\\.*^$|]/\\&/g' <<<"$3")|<content>|g"
+literal() { sed 's/[][\\.*^$|]/\\&/g' <<<"$1"; } # TEXT as a sed pattern of itself
+mask_folders() { # INSTALL_DIR CONTENT_DIR
+  sed -e "s|$(literal "$1")|<install>/|g" -e "s|$(literal "$2")|<content>|g"
 }
 # The one place where Windows paths are told apart from Linux ones: a path below a masked
 # folder is written with backslashes where Windows joins it, and with forward slashes where
@@ -160,9 +159,11 @@ mask_windows_paths() {
   sed -E -e ':a' -e 's,(<(install|content)>[^#"]*)\\,\1/,' -e 'ta' \
          -e 's,<install>/+,<install>/,g'
 }
-masked "$log/linux.log" "$linux_demo/demo/Tailorforge/" "$linux_demo/$folder/Content" > "$log/linux.masked"
-masked "$log/host.log" "$install_windows" "$content_windows" | mask_windows_paths \
-  | masked /dev/stdin "C:/$folder/Tailorforge/" "C:/$folder/Content" > "$log/windows.masked"
+comparable="$root/tests/common/comparablelog.sh"
+sh "$comparable" "$log/linux.log" \
+  | mask_folders "$linux_demo/demo/Tailorforge/" "$linux_demo/$folder/Content" > "$log/linux.masked"
+sh "$comparable" "$log/host.log" | mask_folders "$install_windows" "$content_windows" \
+  | mask_windows_paths | mask_folders "C:/$folder/Tailorforge/" "C:/$folder/Content" > "$log/windows.masked"
 if ! diff -u "$log/linux.masked" "$log/windows.masked" > "$log/difference"; then
   head -n 40 "$log/difference" >&2
   fail "the host log under Windows differs from the Linux one ($log/difference)"
